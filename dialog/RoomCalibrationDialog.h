@@ -1,0 +1,54 @@
+#pragma once
+
+#include "ui_roomCalibration.h"
+
+#include <QDialog>
+#include <QIcon>
+
+class IOManager;
+struct BackendVersions;
+class CalibrationProgressDlg;
+class QKeyEvent;
+
+// The room calibration dialog that the "&Room calibration" action opens.
+class RoomCalibrationDialog : public QDialog, public Ui::roomCalibration
+{
+    Q_OBJECT
+
+public:
+    RoomCalibrationDialog(IOManager* io, QWidget* parent, BackendVersions* versions);
+    ~RoomCalibrationDialog() override;
+
+    CalibrationProgressDlg* progressDialog() const { return m_progress; }
+
+public slots:
+    int update_and_exec();
+
+private slots:
+    void on_pushButton_advanced_clicked();
+    void on_doubleSpinBox_duration_valueChanged(double value);
+    void on_pushButton_durationDefault_clicked();
+    void on_pushButton_details_clicked();
+    void on_tableStaticCameras_cellChanged(int row, int column);
+    void on_cb_calibrationSet_currentIndexChanged(int index);
+    void on_cb_coordinateType_currentIndexChanged(int index);
+    void on_pb_calibrate_clicked();
+    void on_checkBox_recal_stateChanged(int state);
+    void on_dsb_wand_valueChanged(double d);
+    void on_dsb_a_valueChanged(double d);
+    void on_dsb_b_valueChanged(double d);
+    void on_dsb_c_valueChanged(double d);
+    void keyPressEvent(QKeyEvent* event) override;
+    void on_pb_exit_clicked();
+
+private:
+    IOManager* m_io;
+    int m_expertIndex = 0;
+    QWidget* m_parent;
+    BackendVersions* m_versions;
+    bool m_calibrationBlocked = false;
+    bool m_tableReady = true;
+    bool m_readOnly = false;
+    QIcon m_lockIcon;
+    CalibrationProgressDlg* m_progress = nullptr;
+};

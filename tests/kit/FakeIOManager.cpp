@@ -1,0 +1,185 @@
+#include "FakeIOManager.h"
+
+#include "plugin/MessageReceiver.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+QString vformat(const char* format, va_list args)
+{
+    va_list copy;
+    va_copy(copy, args);
+    const int length = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    if (length < 0)
+        return QString();
+    std::vector<char> buffer(size_t(length) + 1);
+    std::vsnprintf(buffer.data(), buffer.size(), format, args);
+    return QString::fromLatin1(buffer.data(), length);
+}
+
+#define FORMATTED(format)                                                                          \
+    va_list args;                                                                                  \
+    va_start(args, format);                                                                        \
+    const QString text = vformat(format, args);                                                    \
+    va_end(args)
+} // namespace
+
+QStringList FakeIOManager::callsOf(const QString& op) const
+{
+    QStringList result;
+    const QString prefix = op + QLatin1Char(' ');
+    for (const QString& call : calls)
+        if (call.startsWith(prefix))
+            result << call.mid(prefix.size());
+    return result;
+}
+
+void FakeIOManager::deliver(const char* message)
+{
+    const auto current = receivers;
+    for (const auto& entry : current)
+        entry.second->receiveMessage("Monitor2d", 0, message);
+}
+
+std::optional<FakeIOManager::Reply> FakeIOManager::reply(const QString& op, const QString& text)
+{
+    calls << op + QLatin1Char(' ') + text;
+    if (m_failures.contains(text))
+        return Reply{-1, QString()};
+    if (m_handler)
+        if (auto handled = m_handler(op, text))
+            return handled;
+    auto it = m_answers.constFind(text);
+    if (it == m_answers.constEnd())
+        return std::nullopt;
+    return Reply{0, *it};
+}
+
+int FakeIOManager::writeText(const QString& op, const QString& text, char* answer)
+{
+    const auto r = reply(op, text);
+    if (!r)
+        return -1;
+    if (r->result == 0) {
+        const QByteArray bytes = r->text.toLatin1().left(AnswerBufferSize - 1);
+        std::memcpy(answer, bytes.constData(), size_t(bytes.size()));
+        answer[bytes.size()] = '\0';
+    }
+    return r->result;
+}
+
+int FakeIOManager::setChannelOption(int option, int value, int flags)
+{
+    const auto r = reply(QStringLiteral("setChannelOption"),
+                         QStringLiteral("%1 %2 %3").arg(option).arg(value).arg(flags));
+    return r ? r->result : 0;
+}
+
+int FakeIOManager::sendCommand(char* answer, const char* format, ...)
+{
+    FORMATTED(format);
+    return writeText(QStringLiteral("sendCommand"), text, answer);
+}
+
+int FakeIOManager::getString(char* answer, const char* format, ...)
+{
+    FORMATTED(format);
+    return writeText(QStringLiteral("getString"), text, answer);
+}
+
+int FakeIOManager::getInt(int* value, const char* format, ...)
+{
+    FORMATTED(format);
+    const auto r = reply(QStringLiteral("getInt"), text);
+    if (!r || r->result != 0)
+        return r ? r->result : -1;
+    bool ok = false;
+    const int parsed = r->text.trimmed().toInt(&ok);
+    if (!ok)
+        return -1;
+    *value = parsed;
+    return 0;
+}
+
+int FakeIOManager::getDouble(double* value, const char* format, ...)
+{
+    FORMATTED(format);
+    const auto r = reply(QStringLiteral("getDouble"), text);
+    if (!r || r->result != 0)
+        return r ? r->result : -1;
+    bool ok = false;
+    const double parsed = r->text.trimmed().toDouble(&ok);
+    if (!ok)
+        return -1;
+    *value = parsed;
+    return 0;
+}
+
+int FakeIOManager::getFlag(bool* value, const char* format, ...)
+{
+    FORMATTED(format);
+    const auto r = reply(QStringLiteral("getFlag"), text);
+    if (!r || r->result != 0)
+        return r ? r->result : -1;
+    const QString word = r->text.trimmed();
+    if (word != QLatin1String("yes") && word != QLatin1String("no"))
+        return -1;
+    *value = word == QLatin1String("yes");
+    return 0;
+}
+
+int FakeIOManager::getDoubles(double* values, int count, const char* format, ...)
+{
+    FORMATTED(format);
+    const auto r = reply(QStringLiteral("getDoubles"), text);
+    if (!r || r->result != 0)
+        return r ? r->result : -1;
+    const QStringList parts = r->text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (parts.size() < count)
+        return -1;
+    std::vector<double> parsed;
+    for (int i = 0; i < count; ++i) {
+        bool ok = false;
+        parsed.push_back(parts.at(i).toDouble(&ok));
+        if (!ok)
+            return -1;
+    }
+    std::copy(parsed.begin(), parsed.end(), values);
+    return 0;
+}
+
+int FakeIOManager::setParameter(const char* format, ...)
+{
+    FORMATTED(format);
+    const auto r = reply(QStringLiteral("setParameter"), text);
+    return r ? r->result : 0;
+}
+
+int FakeIOManager::logMessage(const char* category, const char* source, int level,
+                              const char* text)
+{
+    const QString entry = QString::fromLatin1(text);
+    calls << QStringLiteral("logMessage ") + entry;
+    logLines << entry;
+    if (qstrcmp(category, "standard") != 0 || qstrcmp(source, "MORVEK3") != 0 || level != 1)
+        ++foreignLogEntries;
+    return 0;
+}
+
+int FakeIOManager::registerReceiver(const char* name, MessageReceiver* receiver)
+{
+    calls << QStringLiteral("registerReceiver ") + QString::fromLatin1(name);
+    receivers.append(qMakePair(QString::fromLatin1(name), receiver));
+    return 0;
+}
+
+int FakeIOManager::unregisterReceiver(const char* name, MessageReceiver* receiver)
+{
+    calls << QStringLiteral("unregisterReceiver ") + QString::fromLatin1(name);
+    receivers.removeAll(qMakePair(QString::fromLatin1(name), receiver));
+    return 0;
+}

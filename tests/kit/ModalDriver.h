@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <functional>
+
+class QWidget;
+
+// Drives modal dialogs and message boxes from inside their nested exec() loops.
+//
+// Steps wait, in order, for the active modal widget to be the expected one (by object name, or
+// any QMessageBox for the name "QMessageBox"), then run their action from a fresh event-loop
+// turn, so an action that opens another modal loop does not block the driver. When a step is
+// not reached within the timeout, every modal widget is closed and the failure recorded, so a
+// broken test fails instead of hanging.
+class ModalDriver : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ModalDriver(int timeoutMs = 5000, QObject* parent = nullptr);
+    ~ModalDriver() override;
+
+    using Action = std::function<void(QWidget*)>;
+    ModalDriver& on(const QString& name, Action action);
+    // Clicks the push button with this object name inside the named dialog.
+    ModalDriver& click(const QString& dialogName, const QString& buttonName);
+    // Answers the next message box with a standard button, keeping its title and text.
+    ModalDriver& answer(QMessageBox::StandardButton button, QString* title = nullptr,
+                        QString* text = nullptr, QMessageBox::Icon* icon = nullptr);
+    // Rejects the named dialog (as Escape would).
+    ModalDriver& reject(const QString& dialogName);
+
+    bool done() const { return m_next >= m_steps.size(); }
+    int stepsTaken() const { return m_next; }
+    QStringList errors() const { return m_errors; }
+
+    // Closes every modal widget that is still open; returns how many were closed.
+    static int closeAllModals();
+
+private:
+    void poll();
+
+    struct Step
+    {
+        QString name;
+        Action action;
+    };
+    QList<Step> m_steps;
+    int m_next = 0;
+    QPointer<QWidget> m_lastHandled;
+    QTimer m_timer;
+    int m_timeoutMs;
+    int m_waitedMs = 0;
+    QStringList m_errors;
+};

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QApplication>
+#include <QByteArray>
+#include <QtTest>
+#include <cstdio>
+
+namespace TestKit {
+// Slots connected by name break silently when an object is renamed; make that a failure.
+inline bool& sawBrokenConnection()
+{
+    static bool seen = false;
+    return seen;
+}
+
+inline void messageHandler(QtMsgType type, const QMessageLogContext& context, const QString& msg)
+{
+    if (msg.contains(QLatin1String("QMetaObject::connectSlotsByName: No matching signal"))) {
+        sawBrokenConnection() = true;
+        std::fprintf(stderr, "FAIL: %s\n", qPrintable(msg));
+    }
+    Q_UNUSED(context);
+    if (type != QtDebugMsg)
+        std::fprintf(stderr, "%s\n", qPrintable(msg));
+    if (type == QtFatalMsg)
+        std::abort();
+}
+} // namespace TestKit
+
+#define ROOMCAL_TEST_MAIN(TestClass)                                                               \
+    int main(int argc, char** argv)                                                                \
+    {                                                                                              \
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))                                        \
+            qputenv("QT_QPA_PLATFORM", "offscreen");                                               \
+        qInstallMessageHandler(TestKit::messageHandler);                                           \
+        QApplication app(argc, argv);                                                              \
+        app.setAttribute(Qt::AA_Use96Dpi, true);                                                   \
+        TestClass tc;                                                                              \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
+        const int result = QTest::qExec(&tc, argc, argv);                                          \
+        return result != 0 ? result : (TestKit::sawBrokenConnection() ? 1 : 0);                    \
+    }
