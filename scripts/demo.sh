@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Sets up, builds and starts the demo host with the simulated controller.
+# Arguments go to roomcal-demo (see roomcal-demo --help).
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${ROOMCAL_BUILD_DIR:-$root/build}"
+
+ROOMCAL_BUILD_DIR="$build" "$root/scripts/build.sh"
+exec "$build/host/roomcal-demo" "$@"
