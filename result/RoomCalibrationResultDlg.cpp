@@ -1,9 +1,121 @@
 #include "RoomCalibrationResultDlg.h"
 
+#include "RoomAdjustment.h"
+#include "plugin/ControllerText.h"
+
+#include <QHeaderView>
+#include <QShowEvent>
+#include <QTableWidgetItem>
+#include <cmath>
+
+namespace {
+QString millimetres(double value)
+{
+    return QStringLiteral("%1 mm").arg(value, 0, 'f', 2);
+}
+
+// Truncated, never rounded: a camera that dropped a single frame must not read 100%.
+QString percent(double fraction)
+{
+    const double scaled = std::trunc(fraction * 100.0);
+    // A garbled value must neither overflow the conversion nor pass for a plausible share.
+    const int shown = std::isfinite(scaled) && std::abs(scaled) < 1e9 ? int(scaled) : 0;
+    return QStringLiteral("%1%").arg(shown);
+}
+} // namespace
+
 RoomCalibrationResultDlg::RoomCalibrationResultDlg(IOManager* io, QWidget* parent,
                                                    BackendVersions* versions, bool recalibration)
     : QDialog(parent), m_io(io), m_versions(versions), m_recalibration(recalibration)
 {
+    setupUi(this);
+
+    tableWidget->verticalHeader()->setDefaultSectionSize(28);
+    tableWidget->verticalHeader()->hide();
+    tableWidget->setColumnCount(3);
+    tableWidget->setRowCount(0);
+
+    QHeaderView* header = tableWidget->horizontalHeader();
+    header->resizeSection(0, 90);
+    header->setStretchLastSection(true);
+    header->setDefaultAlignment(Qt::AlignLeft);
+    header->setSectionsClickable(false);
+    tableWidget->setHorizontalHeaderLabels({tr("Camera"), tr("Residual"), tr("Used Frames")});
 }
 
-int RoomCalibrationResultDlg::update_and_exec() { return exec(); }
+int RoomCalibrationResultDlg::update_and_exec()
+{
+    double wand[2] = {0.0, 0.0};
+    if (m_io)
+        ControllerText::getDoubles(m_io, QStringLiteral("roomcal wand_residual"), wand, 2);
+    label_wand_res->setText(millimetres(wand[0]));
+    label_wand_range->setText(millimetres(wand[1]));
+
+    fill_cameras();
+
+    m_adjustmentFree = check_room_adjustment();
+    if (!m_adjustmentFree && !m_recalibration)
+        label_roomAdjustment_reset_warning->setText(
+            tr("<b><font color=red>Accept this room calibration will reset the room "
+               "adjustment.</font></b>"));
+    else
+        label_roomAdjustment_reset_warning->setText(QString());
+
+    pushButton_2->setFocus(Qt::OtherFocusReason);
+    return exec();
+}
+
+void RoomCalibrationResultDlg::fill_cameras()
+{
+    int cameras = 0;
+    if (m_io)
+        ControllerText::getInt(m_io, QStringLiteral("camera number_of_cameras"), &cameras);
+    cameras = qBound(0, cameras, MaxCameras);
+    tableWidget->setRowCount(cameras);
+
+    for (int k = 1; k <= cameras; ++k) {
+        auto* name = new QTableWidgetItem(ControllerText::cameraName(k));
+        tableWidget->setItem(k - 1, 0, name);
+
+        double residual[2] = {0.0, 0.0};
+        ControllerText::getDoubles(
+            m_io, QStringLiteral("roomcal cam_residual %1").arg(ControllerText::cameraName(k)),
+            residual, 2);
+        tableWidget->setItem(k - 1, 1, new QTableWidgetItem(millimetres(residual[0])));
+        tableWidget->setItem(k - 1, 2, new QTableWidgetItem(percent(residual[1])));
+    }
+
+    // Room for up to ten rows plus the header; more cameras scroll.
+    tableWidget->setMinimumHeight(qMin(cameras + 1, 11) * 20 + 4);
+}
+
+void RoomCalibrationResultDlg::accept()
+{
+    if (!m_adjustmentFree && !m_recalibration) {
+        reset_room_adjustment();
+        // Logged even after a failed write: the user has already seen which part failed, and
+        // the log must show that a reset was attempted.
+        if (m_io)
+            ControllerText::log(m_io, QStringLiteral("room adjustment reset"));
+    }
+    done(QDialog::Accepted);
+}
+
+void RoomCalibrationResultDlg::showEvent(QShowEvent* event)
+{
+    Q_UNUSED(event);
+    const int width = tableWidget->width() / 3 - 1;
+    tableWidget->setColumnWidth(0, width);
+    tableWidget->setColumnWidth(1, width);
+    adjustSize();
+}
+
+bool RoomCalibrationResultDlg::check_room_adjustment()
+{
+    return RoomAdjustment::isFree(m_io, m_versions);
+}
+
+void RoomCalibrationResultDlg::reset_room_adjustment()
+{
+    RoomAdjustment::reset(m_io, m_versions, this);
+}

@@ -1,12 +1,17 @@
 #pragma once
 
+#include "ui_RoomCalibrationResultDialog.h"
+
 #include <QDialog>
 
 class IOManager;
+class QShowEvent;
 struct BackendVersions;
 
-// Placeholder until the result review lands.
-class RoomCalibrationResultDlg : public QDialog
+// Shows the outcome of a finished room calibration so that the user can keep or discard it.
+// Keeping a calibration that is not a re-calibration also clears an active room adjustment,
+// which the dialog announces before the user decides.
+class RoomCalibrationResultDlg : public QDialog, public Ui::RoomCalibrationResultDialog
 {
     Q_OBJECT
 
@@ -14,11 +19,24 @@ public:
     RoomCalibrationResultDlg(IOManager* io, QWidget* parent, BackendVersions* versions,
                              bool recalibration);
 
+    // Upper bound for the camera count the controller reports, so that a garbled answer cannot
+    // make the table allocate millions of rows.
+    static constexpr int MaxCameras = 999;
+
 public slots:
     int update_and_exec();
+    void accept() override;
+
+protected slots:
+    void showEvent(QShowEvent* event) override;
 
 private:
+    bool check_room_adjustment();
+    void reset_room_adjustment();
+    void fill_cameras();
+
     IOManager* m_io;
     BackendVersions* m_versions;
+    bool m_adjustmentFree = true;
     bool m_recalibration;
 };
