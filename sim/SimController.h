@@ -21,6 +21,8 @@ public:
     // across restarts.
     bool loadScenario(const QString& path, QString* error);
     bool loadScenarioJson(const QByteArray& json, QString* error); // no state file
+    // Where loadScenario keeps the state of a scenario file: "<dir>/<name>.state.json".
+    static QString stateFilePath(const QString& scenarioPath);
 
     // One request line in (no newline), one answer line out (no newline, at most 199 characters).
     QString handle(const QString& request);

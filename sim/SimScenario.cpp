@@ -1,0 +1,626 @@
+#include "sim/SimScenario.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QRegularExpression>
+#include <cmath>
+
+// A static library's resources are only linked in when something refers to them.
+static void initSimResources()
+{
+    Q_INIT_RESOURCE(sim);
+}
+
+namespace {
+
+const int MaxExtendsDepth = 8;
+
+// Reads typed values out of a scenario object and remembers the first problem with its key path,
+// so that an operator with a broken scenario file is told where to look.
+class Reader
+{
+public:
+    bool ok() const { return m_error.isEmpty(); }
+    QString error() const { return m_error; }
+
+    void fail(const QString& where, const QString& what)
+    {
+        if (m_error.isEmpty())
+            m_error = where.isEmpty() ? what : QStringLiteral("%1: %2").arg(where, what);
+    }
+
+    static QString path(const QString& where, const QString& key)
+    {
+        return where.isEmpty() ? key : where + QLatin1Char('.') + key;
+    }
+
+    bool flag(const QJsonObject& o, const QString& where, const char* key, bool* out)
+    {
+        const QJsonValue v = o.value(QLatin1String(key));
+        if (v.isUndefined())
+            return true;
+        if (!v.isBool()) {
+            fail(path(where, QLatin1String(key)), QStringLiteral("expected true or false"));
+            return false;
+        }
+        *out = v.toBool();
+        return true;
+    }
+
+    bool real(const QJsonObject& o, const QString& where, const char* key, double* out)
+    {
+        const QJsonValue v = o.value(QLatin1String(key));
+        if (v.isUndefined())
+            return true;
+        if (!v.isDouble() || !std::isfinite(v.toDouble())) {
+            fail(path(where, QLatin1String(key)), QStringLiteral("expected a number"));
+            return false;
+        }
+        *out = v.toDouble();
+        return true;
+    }
+
+    bool integer(const QJsonObject& o, const QString& where, const char* key, int* out, int min,
+                 int max)
+    {
+        double d = *out;
+        if (!real(o, where, key, &d))
+            return false;
+        if (d != std::floor(d) || d < min || d > max) {
+            fail(path(where, QLatin1String(key)),
+                 QStringLiteral("expected a whole number from %1 to %2").arg(min).arg(max));
+            return false;
+        }
+        *out = int(d);
+        return true;
+    }
+
+    // Texts end up inside one protocol line, some of them between double quotes.
+    bool text(const QJsonObject& o, const QString& where, const char* key, QString* out,
+              bool singleWord)
+    {
+        const QJsonValue v = o.value(QLatin1String(key));
+        if (v.isUndefined())
+            return true;
+        if (!v.isString()) {
+            fail(path(where, QLatin1String(key)), QStringLiteral("expected a text"));
+            return false;
+        }
+        return checkText(v.toString(), path(where, QLatin1String(key)), singleWord, out);
+    }
+
+    bool checkText(const QString& s, const QString& where, bool singleWord, QString* out)
+    {
+        for (const QChar c : s) {
+            if (c.unicode() > 0xff || c.unicode() < 0x20 || c == QLatin1Char('"')) {
+                fail(where, QStringLiteral("only Latin-1 text without quotes or control "
+                                           "characters is allowed"));
+                return false;
+            }
+        }
+        if (singleWord && (s.isEmpty() || s.contains(QLatin1Char(' ')))) {
+            fail(where, QStringLiteral("expected one word without blanks"));
+            return false;
+        }
+        if (s.size() > 120) {
+            fail(where, QStringLiteral("longer than 120 characters"));
+            return false;
+        }
+        *out = s;
+        return true;
+    }
+
+    bool numbers(const QJsonObject& o, const QString& where, const char* key, int count,
+                 QVector<double>* out)
+    {
+        const QJsonValue v = o.value(QLatin1String(key));
+        if (v.isUndefined())
+            return true;
+        const QJsonArray a = v.toArray();
+        QVector<double> values;
+        for (const QJsonValue& e : a) {
+            if (!e.isDouble() || !std::isfinite(e.toDouble()))
+                break;
+            values.append(e.toDouble());
+        }
+        if (!v.isArray() || values.size() != count || a.size() != count) {
+            fail(path(where, QLatin1String(key)),
+                 QStringLiteral("expected a list of %1 numbers").arg(count));
+            return false;
+        }
+        *out = values;
+        return true;
+    }
+
+private:
+    QString m_error;
+};
+
+QJsonObject merged(QJsonObject base, const QJsonObject& over)
+{
+    for (auto it = over.begin(); it != over.end(); ++it) {
+        const QJsonValue old = base.value(it.key());
+        if (old.isObject() && it.value().isObject())
+            base.insert(it.key(), merged(old.toObject(), it.value().toObject()));
+        else
+            base.insert(it.key(), it.value());
+    }
+    return base;
+}
+
+bool readJsonFile(const QString& path, QJsonObject* out, QString* error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+        return false;
+    }
+    QJsonParseError parseError;
+    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parseError);
+    if (parseError.error != QJsonParseError::NoError || !doc.isObject()) {
+        *error = QStringLiteral("%1: not a JSON object (%2 at offset %3)")
+                     .arg(path, parseError.errorString())
+                     .arg(parseError.offset);
+        return false;
+    }
+    *out = doc.object();
+    return true;
+}
+
+bool resolveExtends(QJsonObject object, const QString& baseDir, int depth, QJsonObject* out,
+                    QString* error)
+{
+    const QJsonValue ext = object.take(QStringLiteral("extends"));
+    if (ext.isUndefined()) {
+        *out = object;
+        return true;
+    }
+    if (depth >= MaxExtendsDepth) {
+        *error = QStringLiteral("extends: chain deeper than %1 scenarios").arg(MaxExtendsDepth);
+        return false;
+    }
+    const QString name = ext.toString();
+    QJsonObject base;
+    QString nextDir = baseDir;
+    if (name == QLatin1String("default")) {
+        base = SimScenarioIO::embeddedDefault();
+    } else if (!ext.isString() || name.isEmpty()) {
+        *error = QStringLiteral("extends: expected \"default\" or a scenario file name");
+        return false;
+    } else {
+        const QString path = QDir(baseDir).absoluteFilePath(name);
+        if (!readJsonFile(path, &base, error))
+            return false;
+        nextDir = QFileInfo(path).absolutePath();
+    }
+    QJsonObject resolvedBase;
+    if (!resolveExtends(base, nextDir, depth + 1, &resolvedBase, error))
+        return false;
+    *out = merged(resolvedBase, object);
+    return true;
+}
+
+bool parseVersion(const QString& text, SimScenario* s)
+{
+    const QStringList parts = text.split(QLatin1Char('.'));
+    if (parts.size() != 3)
+        return false;
+    bool ok1 = false, ok2 = false, ok3 = false;
+    const int major = parts[0].toInt(&ok1);
+    const int minor = parts[1].toInt(&ok2);
+    const int patch = parts[2].toInt(&ok3);
+    if (!ok1 || !ok2 || !ok3)
+        return false;
+    s->major = major;
+    s->minor = minor;
+    s->patch = patch;
+    return true;
+}
+
+bool parseCamera(Reader& r, const QJsonObject& o, const QString& where, SimCamera* c)
+{
+    r.text(o, where, "type", &c->typeCode, true);
+    r.text(o, where, "serial", &c->rawSerial, true);
+    r.text(o, where, "serialText", &c->serialText, false);
+    r.flag(o, where, "fixed", &c->fixed);
+    r.flag(o, where, "reference", &c->reference);
+    r.real(o, where, "coverage", &c->coverage);
+    r.real(o, where, "residual", &c->residual);
+    r.real(o, where, "used", &c->used);
+    if (r.ok() && (c->typeCode.isEmpty() || c->rawSerial.isEmpty()))
+        r.fail(where, QStringLiteral("a camera needs \"type\" and \"serial\""));
+    if (r.ok() && (c->coverage <= 0 || c->used < 0 || c->used > 1 || c->residual < 0))
+        r.fail(where, QStringLiteral("coverage must be above 0, used within 0..1, residual "
+                                     "not negative"));
+    return r.ok();
+}
+
+bool parseConfiguration(Reader& r, const QJsonObject& o, const QString& where, int variant,
+                        int defaultCount, SimConfiguration* c)
+{
+    r.text(o, where, "id", &c->id, true);
+    r.text(o, where, "description", &c->description, false);
+    r.text(o, where, "owner", &c->owner, false);
+    r.flag(o, where, "password", &c->password);
+    if (!r.ok())
+        return false;
+    if (c->id.isEmpty()) {
+        r.fail(where, QStringLiteral("a configuration needs an \"id\""));
+        return false;
+    }
+    const QJsonArray rooms = o.value(QLatin1String("rooms")).toArray();
+    int count = o.contains(QLatin1String("rooms")) ? rooms.size() : defaultCount;
+    if (!r.integer(o, where, "cameras", &count, 0, 999))
+        return false;
+    if (rooms.size() > count) {
+        r.fail(Reader::path(where, QStringLiteral("rooms")),
+               QStringLiteral("more entries than cameras"));
+        return false;
+    }
+    c->rooms.clear();
+    for (int i = 0; i < count; ++i) {
+        if (i >= rooms.size()) {
+            c->rooms.append(SimRoom::synthetic(i + 1, count, variant));
+            continue;
+        }
+        const QString room = rooms.at(i).toString();
+        if (room != QLatin1String("none") && !SimRoom::isValid(room)) {
+            r.fail(Reader::path(where, QStringLiteral("rooms[%1]").arg(i)),
+                   QStringLiteral("expected \"none\" or six numbers separated by single blanks"));
+            return false;
+        }
+        c->rooms.append(room);
+    }
+    return true;
+}
+
+bool parseConfigurations(Reader& r, const QJsonValue& v, SimScenario* s)
+{
+    if (v.isUndefined())
+        return true;
+    if (!v.isArray() || v.toArray().isEmpty()) {
+        r.fail(QStringLiteral("configurations"), QStringLiteral("expected a non-empty list"));
+        return false;
+    }
+    QVector<SimConfiguration> configs;
+    const QJsonArray a = v.toArray();
+    for (int i = 0; i < a.size(); ++i) {
+        SimConfiguration c;
+        const QString where = QStringLiteral("configurations[%1]").arg(i);
+        if (!parseConfiguration(r, a.at(i).toObject(), where, i, s->cameras.size(), &c))
+            return false;
+        for (const SimConfiguration& other : configs) {
+            if (other.id == c.id) {
+                r.fail(where, QStringLiteral("the id %1 is used twice").arg(c.id));
+                return false;
+            }
+        }
+        configs.append(c);
+    }
+    s->configurations = configs;
+    return true;
+}
+
+bool parseAdjustment(Reader& r, const QJsonObject& o, SimScenario* s)
+{
+    const QString where = QStringLiteral("roomAdjustment");
+    r.numbers(o, where, "rotation", 9, &s->rotation);
+    r.numbers(o, where, "translation", 3, &s->translation);
+    r.real(o, where, "scaling", &s->scaling);
+    return r.ok();
+}
+
+bool parseLastDate(Reader& r, const QJsonValue& v, const QString& where, QString* out)
+{
+    if (v.isUndefined())
+        return true;
+    if (v.isNull()) {
+        out->clear();
+        return true;
+    }
+    static const QRegularExpression pattern(
+        QStringLiteral("^\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}$"));
+    if (!v.isString() || !pattern.match(v.toString()).hasMatch()) {
+        r.fail(where, QStringLiteral("expected null or \"yyyy-MM-dd hh:mm:ss\""));
+        return false;
+    }
+    *out = v.toString();
+    return true;
+}
+
+// Every camera that some configuration has must exist, and every type code needs a model.
+void completeCameras(Reader& r, SimScenario* s)
+{
+    int needed = 0;
+    for (const SimConfiguration& c : s->configurations)
+        needed = qMax(needed, c.rooms.size());
+    const QString code =
+        s->cameras.isEmpty() ? QStringLiteral("0x0b01") : s->cameras.constLast().typeCode;
+    if (!s->models.contains(code.toLower()))
+        s->models.insert(code.toLower(), QStringLiteral("MV-Generic"));
+    for (int i = s->cameras.size(); i < needed; ++i) {
+        SimCamera cam;
+        cam.typeCode = code;
+        cam.rawSerial = QString::number(30000 + i + 1);
+        cam.coverage = 1.0 + 0.05 * (i % 5);
+        cam.residual = 0.06 + 0.01 * (i % 7);
+        cam.used = 0.90 + 0.01 * (i % 9);
+        s->cameras.append(cam);
+    }
+    for (int i = 0; i < s->cameras.size(); ++i) {
+        SimCamera& cam = s->cameras[i];
+        if (!s->models.contains(cam.typeCode.toLower()))
+            r.fail(QStringLiteral("cameras[%1]").arg(i),
+                   QStringLiteral("no model for type code %1 in \"models\"").arg(cam.typeCode));
+        if (cam.serialText.isEmpty())
+            cam.serialText =
+                QStringLiteral("SN-%1-%2").arg(cam.typeCode.mid(2).toUpper(), cam.rawSerial);
+    }
+}
+
+} // namespace
+
+int SimScenario::configurationIndex(const QString& id) const
+{
+    for (int i = 0; i < configurations.size(); ++i) {
+        if (configurations[i].id == id)
+            return i;
+    }
+    return -1;
+}
+
+namespace SimScenarioIO {
+
+QJsonObject embeddedDefault()
+{
+    initSimResources();
+    QJsonObject object;
+    QString error;
+    if (!readJsonFile(QStringLiteral(":/sim/scenarios/default.json"), &object, &error))
+        qFatal("embedded default scenario is broken: %s", qPrintable(error));
+    return object;
+}
+
+bool parse(const QJsonObject& input, const QString& baseDir, SimScenario* out, QString* error)
+{
+    QJsonObject o;
+    if (!resolveExtends(input, baseDir, 0, &o, error))
+        return false;
+
+    SimScenario s;
+    Reader r;
+    const QJsonObject controller = o.value(QLatin1String("controller")).toObject();
+    QString version;
+    r.text(controller, QStringLiteral("controller"), "version", &version, true);
+    if (r.ok() && !version.isEmpty() && !parseVersion(version, &s))
+        r.fail(QStringLiteral("controller.version"), QStringLiteral("expected major.minor.patch"));
+    r.text(controller, QStringLiteral("controller"), "model", &s.model, true);
+
+    r.flag(o, QString(), "trackingAvailable", &s.trackingAvailable);
+    r.flag(o, QString(), "trackingRunning", &s.trackingRunning);
+    r.flag(o, QString(), "configChangeable", &s.changeable);
+    r.flag(o, QString(), "calibrationAvailable", &s.calibrationAvailable);
+
+    const QJsonObject rc = o.value(QLatin1String("roomcal")).toObject();
+    const QString rcw = QStringLiteral("roomcal");
+    r.real(rc, rcw, "duration", &s.duration);
+    r.real(rc, rcw, "wandLength", &s.wandLength);
+    r.numbers(rc, rcw, "angle", 3, &s.angle);
+    r.real(rc, rcw, "angleHeight", &s.angleHeight);
+    r.text(rc, rcw, "type", &s.calibrationType, true);
+    r.flag(rc, rcw, "hasRecalibration", &s.hasRecalibration);
+    r.text(rc, rcw, "coordinateType", &s.coordinateType, true);
+    r.integer(rc, rcw, "fixedCameraMinNumber", &s.fixedCameraMinNumber, 0, 999);
+    parseLastDate(r, rc.value(QLatin1String("lastDate")), QStringLiteral("roomcal.lastDate"),
+                  &s.lastDate);
+    if (r.ok() && s.calibrationType != QLatin1String("wand") &&
+        s.calibrationType != QLatin1String("wand_no_angle"))
+        r.fail(QStringLiteral("roomcal.type"), QStringLiteral("expected wand or wand_no_angle"));
+
+    const QJsonArray types = o.value(QLatin1String("coordinateTypes")).toArray();
+    for (int i = 0; i < types.size() && r.ok(); ++i) {
+        SimCoordinateType t;
+        const QString where = QStringLiteral("coordinateTypes[%1]").arg(i);
+        r.text(types.at(i).toObject(), where, "name", &t.name, true);
+        r.text(types.at(i).toObject(), where, "description", &t.description, false);
+        if (r.ok() && t.name.isEmpty())
+            r.fail(where, QStringLiteral("a coordinate type needs a \"name\""));
+        s.coordinateTypes.append(t);
+    }
+
+    const QJsonObject models = o.value(QLatin1String("models")).toObject();
+    for (auto it = models.begin(); it != models.end() && r.ok(); ++it) {
+        QString model;
+        if (r.checkText(it.value().toString(), QStringLiteral("models.") + it.key(), true, &model))
+            s.models.insert(it.key().toLower(), model);
+    }
+
+    const QJsonArray cameras = o.value(QLatin1String("cameras")).toArray();
+    for (int i = 0; i < cameras.size() && r.ok(); ++i) {
+        SimCamera c;
+        if (parseCamera(r, cameras.at(i).toObject(), QStringLiteral("cameras[%1]").arg(i), &c))
+            s.cameras.append(c);
+    }
+
+    parseAdjustment(r, o.value(QLatin1String("roomAdjustment")).toObject(), &s);
+    parseConfigurations(r, o.value(QLatin1String("configurations")), &s);
+    r.text(o, QString(), "activeConfiguration", &s.activeConfiguration, true);
+    const QJsonArray failSwitch = o.value(QLatin1String("failSwitchTo")).toArray();
+    for (const QJsonValue& v : failSwitch)
+        s.failSwitchTo.append(v.toString());
+
+    const QJsonObject run = o.value(QLatin1String("run")).toObject();
+    const QString rw = QStringLiteral("run");
+    r.integer(run, rw, "stepPause", &s.run.stepPause, 0, 9);
+    r.integer(run, rw, "calculationMs", &s.run.calculationMs, 0, 600000);
+    r.real(run, rw, "stallAtPercent", &s.run.stallAtPercent);
+    r.real(run, rw, "failAtPercent", &s.run.failAtPercent);
+    r.integer(run, rw, "failCode", &s.run.failCode, 1, 999);
+    r.text(run, rw, "failMessage", &s.run.failMessage, false);
+    r.text(run, rw, "refuseStart", &s.run.refuseStart, false);
+    r.real(run, rw, "wandResidual", &s.run.wandResidual);
+    r.real(run, rw, "wandRange", &s.run.wandRange);
+
+    if (r.ok() && s.configurations.isEmpty())
+        r.fail(QStringLiteral("configurations"), QStringLiteral("at least one is needed"));
+    if (r.ok() && s.activeConfiguration.isEmpty())
+        s.activeConfiguration = s.configurations.first().id;
+    if (r.ok() && s.configurationIndex(s.activeConfiguration) < 0)
+        r.fail(QStringLiteral("activeConfiguration"),
+               QStringLiteral("no configuration has the id %1").arg(s.activeConfiguration));
+    if (r.ok())
+        completeCameras(r, &s);
+
+    if (!r.ok()) {
+        *error = r.error();
+        return false;
+    }
+    *out = s;
+    return true;
+}
+
+bool parseFile(const QString& path, SimScenario* out, QString* error)
+{
+    QJsonObject object;
+    if (!readJsonFile(path, &object, error))
+        return false;
+    QString why;
+    if (!parse(object, QFileInfo(path).absolutePath(), out, &why)) {
+        *error = QStringLiteral("%1: %2").arg(path, why);
+        return false;
+    }
+    return true;
+}
+
+QJsonObject stateToJson(const SimScenario& s)
+{
+    QJsonArray configs;
+    for (const SimConfiguration& c : s.configurations) {
+        QJsonObject o;
+        o.insert(QStringLiteral("id"), c.id);
+        o.insert(QStringLiteral("description"), c.description);
+        o.insert(QStringLiteral("owner"), c.owner);
+        o.insert(QStringLiteral("password"), c.password);
+        o.insert(QStringLiteral("cameras"), c.rooms.size());
+        o.insert(QStringLiteral("rooms"), QJsonArray::fromStringList(c.rooms));
+        configs.append(o);
+    }
+    QJsonObject adjustment;
+    QJsonArray rotation, translation;
+    for (double v : s.rotation)
+        rotation.append(v);
+    for (double v : s.translation)
+        translation.append(v);
+    adjustment.insert(QStringLiteral("rotation"), rotation);
+    adjustment.insert(QStringLiteral("translation"), translation);
+    adjustment.insert(QStringLiteral("scaling"), s.scaling);
+
+    QJsonObject state;
+    state.insert(QStringLiteral("configurations"), configs);
+    state.insert(QStringLiteral("activeConfiguration"), s.activeConfiguration);
+    state.insert(QStringLiteral("lastDate"),
+                 s.lastDate.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(s.lastDate));
+    state.insert(QStringLiteral("roomAdjustment"), adjustment);
+    return state;
+}
+
+bool applyState(const QJsonObject& state, SimScenario* scenario, QString* error)
+{
+    SimScenario s = *scenario;
+    Reader r;
+    parseConfigurations(r, state.value(QLatin1String("configurations")), &s);
+    r.text(state, QString(), "activeConfiguration", &s.activeConfiguration, true);
+    parseLastDate(r, state.value(QLatin1String("lastDate")), QStringLiteral("lastDate"),
+                  &s.lastDate);
+    parseAdjustment(r, state.value(QLatin1String("roomAdjustment")).toObject(), &s);
+    if (r.ok() && s.configurationIndex(s.activeConfiguration) < 0)
+        r.fail(QStringLiteral("activeConfiguration"),
+               QStringLiteral("no configuration has the id %1").arg(s.activeConfiguration));
+    if (r.ok())
+        completeCameras(r, &s);
+    if (!r.ok()) {
+        *error = r.error();
+        return false;
+    }
+    *scenario = s;
+    return true;
+}
+
+} // namespace SimScenarioIO
+
+namespace SimRoom {
+
+QString number(double value, int decimals)
+{
+    QString s = QString::number(value, 'f', decimals);
+    if (s.contains(QLatin1Char('.'))) {
+        while (s.endsWith(QLatin1Char('0')))
+            s.chop(1);
+        if (s.endsWith(QLatin1Char('.')))
+            s.chop(1);
+    }
+    if (s == QLatin1String("-0"))
+        s = QStringLiteral("0");
+    return s;
+}
+
+bool isValid(const QString& fields)
+{
+    const QStringList parts = fields.split(QLatin1Char(' '));
+    if (parts.size() != 6)
+        return false;
+    for (const QString& p : parts) {
+        bool ok = false;
+        const double v = p.toDouble(&ok);
+        if (!ok || !std::isfinite(v))
+            return false;
+    }
+    return true;
+}
+
+static QString format(const double v[6])
+{
+    return QStringLiteral("%1 %2 %3 %4 %5 %6")
+        .arg(v[0], 0, 'f', 3)
+        .arg(v[1], 0, 'f', 3)
+        .arg(v[2], 0, 'f', 3)
+        .arg(v[3], 0, 'f', 4)
+        .arg(v[4], 0, 'f', 4)
+        .arg(v[5], 0, 'f', 4);
+}
+
+// Cameras on a ring below the ceiling, looking inwards and down; each configuration's variant is
+// a few millimetres off so that a transfer visibly changes something.
+QString synthetic(int camera, int cameraCount, int variant)
+{
+    const double pi = 3.14159265358979323846;
+    const double heading = 360.0 * (camera - 1) / qMax(1, cameraCount);
+    const double rad = heading * pi / 180.0;
+    const double v[6] = {3000.0 * std::cos(rad) + 1.5 * variant,
+                         3000.0 * std::sin(rad) - 0.5 * variant,
+                         2500.0 + 0.25 * camera,
+                         std::fmod(heading + 180.0, 360.0) - 180.0,
+                         -30.0 + 0.1 * variant,
+                         0.5 * (camera % 3)};
+    return format(v);
+}
+
+QString remeasured(const QString& fields, int camera)
+{
+    const QStringList parts = fields.split(QLatin1Char(' '));
+    double v[6];
+    for (int i = 0; i < 6; ++i)
+        v[i] = parts.value(i).toDouble();
+    v[0] += 0.8 + 0.1 * camera;
+    v[1] -= 0.4;
+    v[2] += 0.2;
+    v[3] += 0.0125;
+    v[4] -= 0.0075;
+    v[5] += 0.005;
+    return format(v);
+}
+
+} // namespace SimRoom
