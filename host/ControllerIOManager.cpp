@@ -1,0 +1,289 @@
+#include "ControllerIOManager.h"
+
+#include "ControllerTransport.h"
+#include "EventLog.h"
+#include "MessageBus.h"
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+const QByteArray Prefix = "morvek2 ";
+const QByteArray ErrorPrefix = "morvek2 err ";
+const QByteArray Acknowledged = "morvek2 ok";
+constexpr int ControllerRefused = -4;
+
+bool vformat(const char* format, va_list args, QByteArray* text)
+{
+    if (!format)
+        return false;
+    va_list copy;
+    va_copy(copy, args);
+    const int length = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    if (length < 0)
+        return false;
+    std::vector<char> buffer(size_t(length) + 1);
+    std::vsnprintf(buffer.data(), buffer.size(), format, args);
+    *text = QByteArray(buffer.data(), length);
+    return true;
+}
+
+#define FORMAT_OR_FAIL(format, text)                                                               \
+    QByteArray text;                                                                               \
+    {                                                                                              \
+        va_list args;                                                                              \
+        va_start(args, format);                                                                    \
+        const bool formatted = vformat(format, args, &text);                                       \
+        va_end(args);                                                                              \
+        if (!formatted)                                                                            \
+            return fail(BadArguments, QStringLiteral("unusable format"));                          \
+    }
+
+// Copies at most AnswerBufferSize - 1 bytes and the NUL; a NUL inside the text ends it early.
+void copyAnswer(const QByteArray& text, char* answer)
+{
+    if (!answer)
+        return;
+    const int length = qMin(text.size(), IOManager::AnswerBufferSize - 1);
+    std::memcpy(answer, text.constData(), size_t(length));
+    answer[length] = '\0';
+}
+
+// Decimal words separated by single or repeated blanks; empty parts are not values.
+QList<QByteArray> valueWords(const QByteArray& value)
+{
+    QList<QByteArray> words;
+    for (const QByteArray& word : value.split(' '))
+        if (!word.isEmpty())
+            words << word;
+    return words;
+}
+
+bool parseDouble(const QByteArray& word, double* value)
+{
+    bool ok = false;
+    const double parsed = word.toDouble(&ok);
+    // The module shows and computes with these; nan and inf are no measurement.
+    if (!ok || !std::isfinite(parsed))
+        return false;
+    *value = parsed;
+    return true;
+}
+} // namespace
+
+ControllerIOManager::ControllerIOManager(ControllerTransport* transport, EventLog* log,
+                                         MessageBus* bus)
+    : m_transport(transport), m_log(log), m_bus(bus)
+{
+}
+
+int ControllerIOManager::fail(int code, const QString& reason)
+{
+    m_lastError = reason;
+    return code;
+}
+
+void ControllerIOManager::noteTransport(bool ok)
+{
+    // Only the changes reach the log: a lost controller would otherwise flood it with one line
+    // per parameter the module reads.
+    if (ok == m_reachable)
+        return;
+    m_reachable = ok;
+    if (!m_log)
+        return;
+    const QString where = m_transport->description();
+    if (ok)
+        m_log->append(QStringLiteral("standard"), QLatin1String(HostSource), 1,
+                      QStringLiteral("controller %1 answers again").arg(where));
+    else
+        m_log->append(QStringLiteral("standard"), QLatin1String(HostSource), 2,
+                      QStringLiteral("Error: controller %1 does not answer: %2")
+                          .arg(where, m_transport->lastError()));
+}
+
+int ControllerIOManager::exchange(const QByteArray& request, QByteArray* answer)
+{
+    if (!m_transport)
+        return fail(TransportFailure, QStringLiteral("no controller connection"));
+    // One request is one line: an embedded line break would desynchronise every later answer.
+    if (request.contains('\n') || request.contains('\r'))
+        return fail(BadArguments, QStringLiteral("request contains a line break"));
+    const bool ok = m_transport->transact(request, answer);
+    noteTransport(ok);
+    if (!ok)
+        return fail(TransportFailure, m_transport->lastError());
+    if (answer->startsWith(ErrorPrefix)) {
+        const QByteArray rest = answer->mid(ErrorPrefix.size());
+        const int blank = rest.indexOf(' ');
+        bool numeric = false;
+        const int number = (blank < 0 ? rest : rest.left(blank)).toInt(&numeric);
+        const QString message =
+            blank < 0 ? QString() : QString::fromLatin1(rest.mid(blank + 1)).remove('"');
+        return fail(numeric && number != 0 ? number : ControllerRefused,
+                    QStringLiteral("controller refused \"%1\": %2")
+                        .arg(QString::fromLatin1(request), message));
+    }
+    return 0;
+}
+
+int ControllerIOManager::readParameter(const QByteArray& name, QByteArray* value)
+{
+    QByteArray answer;
+    if (const int result = exchange(Prefix + "get " + name, &answer))
+        return result;
+    const QByteArray expected = Prefix + "set " + name;
+    // "morvek2 set X" without a value is an empty value, not a different parameter.
+    if (answer == expected) {
+        value->clear();
+        return 0;
+    }
+    if (!answer.startsWith(expected + ' '))
+        return fail(MalformedAnswer,
+                    QStringLiteral("unexpected answer to \"%1\": %2")
+                        .arg(QString::fromLatin1(name), QString::fromLatin1(answer)));
+    *value = answer.mid(expected.size() + 1);
+    return 0;
+}
+
+int ControllerIOManager::setChannelOption(int option, int value, int flags)
+{
+    m_options.append({option, value, flags});
+    if (option == TimeoutOption && value > 0 && m_transport)
+        m_transport->setTimeout(value);
+    return 0;
+}
+
+int ControllerIOManager::sendCommand(char* answer, const char* format, ...)
+{
+    FORMAT_OR_FAIL(format, command);
+    QByteArray text;
+    if (const int result = exchange(command, &text))
+        return result;
+    copyAnswer(text, answer);
+    return 0;
+}
+
+int ControllerIOManager::getString(char* answer, const char* format, ...)
+{
+    FORMAT_OR_FAIL(format, name);
+    QByteArray value;
+    if (const int result = readParameter(name, &value))
+        return result;
+    copyAnswer(value, answer);
+    return 0;
+}
+
+int ControllerIOManager::getInt(int* value, const char* format, ...)
+{
+    FORMAT_OR_FAIL(format, name);
+    QByteArray text;
+    if (const int result = readParameter(name, &text))
+        return result;
+    bool ok = false;
+    const int parsed = text.trimmed().toInt(&ok, 10);
+    if (!ok)
+        return fail(MalformedAnswer,
+                    QStringLiteral("\"%1\" is no integer: %2")
+                        .arg(QString::fromLatin1(name), QString::fromLatin1(text)));
+    if (value)
+        *value = parsed;
+    return 0;
+}
+
+int ControllerIOManager::getDouble(double* value, const char* format, ...)
+{
+    FORMAT_OR_FAIL(format, name);
+    QByteArray text;
+    if (const int result = readParameter(name, &text))
+        return result;
+    double parsed = 0;
+    if (!parseDouble(text.trimmed(), &parsed))
+        return fail(MalformedAnswer,
+                    QStringLiteral("\"%1\" is no number: %2")
+                        .arg(QString::fromLatin1(name), QString::fromLatin1(text)));
+    if (value)
+        *value = parsed;
+    return 0;
+}
+
+int ControllerIOManager::getFlag(bool* value, const char* format, ...)
+{
+    FORMAT_OR_FAIL(format, name);
+    QByteArray text;
+    if (const int result = readParameter(name, &text))
+        return result;
+    const QByteArray word = text.trimmed();
+    if (word != "yes" && word != "no")
+        return fail(MalformedAnswer,
+                    QStringLiteral("\"%1\" is no yes/no: %2")
+                        .arg(QString::fromLatin1(name), QString::fromLatin1(text)));
+    if (value)
+        *value = word == "yes";
+    return 0;
+}
+
+int ControllerIOManager::getDoubles(double* values, int count, const char* format, ...)
+{
+    if (count <= 0 || !values)
+        return fail(BadArguments, QStringLiteral("no room for values"));
+    FORMAT_OR_FAIL(format, name);
+    QByteArray text;
+    if (const int result = readParameter(name, &text))
+        return result;
+    // Extra values are the controller's business (newer versions append fields); missing or
+    // malformed ones fail the whole read so that no half-filled vector is used.
+    const QList<QByteArray> words = valueWords(text);
+    std::vector<double> parsed(size_t(count), 0.0);
+    bool ok = words.size() >= count;
+    for (int i = 0; ok && i < count; ++i)
+        ok = parseDouble(words.at(i), &parsed[size_t(i)]);
+    if (!ok)
+        return fail(MalformedAnswer, QStringLiteral("\"%1\" does not hold %2 numbers: %3")
+                                         .arg(QString::fromLatin1(name))
+                                         .arg(count)
+                                         .arg(QString::fromLatin1(text)));
+    std::copy(parsed.begin(), parsed.end(), values);
+    return 0;
+}
+
+int ControllerIOManager::setParameter(const char* format, ...)
+{
+    FORMAT_OR_FAIL(format, assignment);
+    QByteArray answer;
+    if (const int result = exchange(Prefix + "set " + assignment, &answer))
+        return result;
+    if (answer != Acknowledged)
+        return fail(MalformedAnswer,
+                    QStringLiteral("unexpected answer to \"%1\": %2")
+                        .arg(QString::fromLatin1(assignment), QString::fromLatin1(answer)));
+    return 0;
+}
+
+int ControllerIOManager::logMessage(const char* category, const char* source, int level,
+                                    const char* text)
+{
+    if (!m_log)
+        return 0;
+    m_log->append(QString::fromLatin1(category), QString::fromLatin1(source), level,
+                  QString::fromLatin1(text));
+    return 0;
+}
+
+int ControllerIOManager::registerReceiver(const char* name, MessageReceiver* receiver)
+{
+    if (!m_bus || !name)
+        return -1;
+    return m_bus->registerReceiver(QByteArray(name), receiver);
+}
+
+int ControllerIOManager::unregisterReceiver(const char* name, MessageReceiver* receiver)
+{
+    if (!m_bus || !name)
+        return -1;
+    return m_bus->unregisterReceiver(QByteArray(name), receiver);
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "plugin/IOManager.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+class ControllerTransport;
+class EventLog;
+class MessageBus;
+
+// The host's command channel over a line transport to the controller.
+//
+// Parameter reads go out as "morvek2 get X" and expect "morvek2 set X value"; parameter writes
+// "X value" go out as "morvek2 set X value" and expect "morvek2 ok"; full commands go out as
+// they are. "morvek2 err N "text"" is a refusal. Every failure returns non-zero and leaves the
+// caller's out values untouched; text answers are cut to fit the caller's 200-byte buffer.
+class ControllerIOManager : public IOManager
+{
+public:
+    struct ChannelOption
+    {
+        int option;
+        int value;
+        int flags;
+    };
+    // Option 0 sets the transport timeout in milliseconds (the module raises it before an
+    // operation the controller needs long for).
+    static constexpr int TimeoutOption = 0;
+    static constexpr int TransportFailure = -1;
+    static constexpr int MalformedAnswer = -2;
+    static constexpr int BadArguments = -3;
+    static constexpr const char* HostSource = "HOST";
+
+    // None of the three is owned; the log and the bus may be null.
+    ControllerIOManager(ControllerTransport* transport, EventLog* log, MessageBus* bus);
+
+    int setChannelOption(int option, int value, int flags) override;
+    int sendCommand(char* answer, const char* format, ...) override;
+    int getString(char* answer, const char* format, ...) override;
+    int getInt(int* value, const char* format, ...) override;
+    int getDouble(double* value, const char* format, ...) override;
+    int getFlag(bool* value, const char* format, ...) override;
+    int getDoubles(double* values, int count, const char* format, ...) override;
+    int setParameter(const char* format, ...) override;
+    int logMessage(const char* category, const char* source, int level, const char* text) override;
+    int registerReceiver(const char* name, MessageReceiver* receiver) override;
+    int unregisterReceiver(const char* name, MessageReceiver* receiver) override;
+
+    QList<ChannelOption> channelOptions() const { return m_options; }
+    // Why the last failed exchange failed, for the operator.
+    QString lastError() const { return m_lastError; }
+    ControllerTransport* transport() const { return m_transport; }
+
+    // The pieces of the above, usable without variadic formatting.
+    int exchange(const QByteArray& request, QByteArray* answer);
+    int readParameter(const QByteArray& name, QByteArray* value);
+
+private:
+    int fail(int code, const QString& reason);
+    void noteTransport(bool ok);
+
+    ControllerTransport* m_transport;
+    EventLog* m_log;
+    MessageBus* m_bus;
+    QList<ChannelOption> m_options;
+    QString m_lastError;
+    bool m_reachable = true;
+};
