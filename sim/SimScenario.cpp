@@ -339,7 +339,7 @@ void completeCameras(Reader& r, SimScenario* s)
         needed = qMax(needed, c.rooms.size());
     const QString code =
         s->cameras.isEmpty() ? QStringLiteral("0x0b01") : s->cameras.constLast().typeCode;
-    if (!s->models.contains(code.toLower()))
+    if (needed > s->cameras.size() && !s->models.contains(code.toLower()))
         s->models.insert(code.toLower(), QStringLiteral("MV-Generic"));
     for (int i = s->cameras.size(); i < needed; ++i) {
         SimCamera cam;
