@@ -22,22 +22,6 @@ BackendVersions version(int major, int minor, int patch)
     v.versionPatch = patch;
     return v;
 }
-
-void setAnswer(FakeIOManager& io, const QString& name, const QString& value)
-{
-    if (value == Unreadable)
-        io.fail(name);
-    else
-        io.answer(name, value);
-}
-
-// A rotation by `degrees` about the z axis, row by row.
-QString aboutZ(double degrees)
-{
-    const double a = degrees / 57.29577951308232;
-    return QString::asprintf("%.12f %.12f 0 %.12f %.12f 0 0 0 1", std::cos(a), -std::sin(a),
-                             std::sin(a), std::cos(a));
-}
 } // namespace
 
 class TestRoomAdjustment : public QObject
@@ -45,59 +29,36 @@ class TestRoomAdjustment : public QObject
     Q_OBJECT
 
 private slots:
-    void fieldsKeepPositions_data()
-    {
-        QTest::addColumn<QString>("answer");
-        QTest::addColumn<int>("count");
-        QTest::addColumn<QVector<double>>("expected");
-        QTest::newRow("plain") << "1.5 -2 3e-3" << 3 << QVector<double>{1.5, -2, 0.003};
-        QTest::newRow("doubled blank shifts") << "1  2 3" << 3 << QVector<double>{1, 0, 2};
-        QTest::newRow("short answer") << "7" << 3 << QVector<double>{7, 0, 0};
-        QTest::newRow("empty answer") << "" << 2 << QVector<double>{0, 0};
-        QTest::newRow("not numbers") << "x 2 1.2.3" << 3 << QVector<double>{0, 2, 0};
-        QTest::newRow("extra fields ignored") << "1 2 3 4" << 2 << QVector<double>{1, 2};
-        QTest::newRow("leading blank") << " 4 5" << 2 << QVector<double>{0, 4};
-    }
     void fieldsKeepPositions()
     {
-        QFETCH(QString, answer);
-        QFETCH(int, count);
-        QFETCH(QVector<double>, expected);
-        QCOMPARE(RoomAdjustment::fields(answer, count), expected);
+        using V = QVector<double>;
+        QCOMPARE(RoomAdjustment::fields("1.5  -2 3", 3), V({1.5, 0, -2}));
+        QCOMPARE(RoomAdjustment::fields(" x 2", 4), V({0, 0, 2, 0}));
     }
 
     void anglesOfMatrix_data()
     {
-        QTest::addColumn<QVector<double>>("matrix");
-        QTest::addColumn<double>("alpha");
-        QTest::addColumn<double>("beta");
-        QTest::addColumn<double>("gamma");
+        QTest::addColumn<QVector<double>>("m");
+        QTest::addColumn<QVector<double>>("angles"); // alpha, beta, gamma
         const double c = std::cos(M_PI / 6), s = std::sin(M_PI / 6);
-        QTest::newRow("identity") << QVector<double>{1, 0, 0, 0, 1, 0, 0, 0, 1} << 0.0 << 0.0
-                                  << 0.0;
-        QTest::newRow("scaled diagonal")
-            << QVector<double>{0.999, 0, 0, 0, 1, 0, 0, 0, 1} << 0.0 << 0.0 << 0.0;
-        QTest::newRow("about z") << QVector<double>{c, -s, 0, s, c, 0, 0, 0, 1} << 0.0 << 0.0
-                                 << 30.0;
-        QTest::newRow("about x") << QVector<double>{1, 0, 0, 0, c, -s, 0, s, c} << 30.0 << 0.0
-                                 << 0.0;
-        QTest::newRow("about y") << QVector<double>{c, 0, s, 0, 1, 0, -s, 0, c} << 0.0 << 30.0
-                                 << 0.0;
+        QTest::newRow("about x") << QVector<double>{1, 0, 0, 0, c, -s, 0, s, c}
+                                 << QVector<double>{30, 0, 0};
+        QTest::newRow("about y") << QVector<double>{c, 0, s, 0, 1, 0, -s, 0, c}
+                                 << QVector<double>{0, 30, 0};
+        QTest::newRow("about z") << QVector<double>{c, -s, 0, s, c, 0, 0, 0, 1}
+                                 << QVector<double>{0, 0, 30};
         // First row reduced to its last element: the remaining turn goes to alpha, unsigned.
         QTest::newRow("gimbal lock")
-            << QVector<double>{0, 0, 1, s, c, 0, -c, s, 0} << 30.0 << 90.0 << 0.0;
-        QTest::newRow("short matrix") << QVector<double>{1, 0, 0} << 0.0 << 0.0 << 0.0;
+            << QVector<double>{0, 0, 1, s, c, 0, -c, s, 0} << QVector<double>{30, 90, 0};
     }
     void anglesOfMatrix()
     {
-        QFETCH(QVector<double>, matrix);
-        QFETCH(double, alpha);
-        QFETCH(double, beta);
-        QFETCH(double, gamma);
-        const RoomAdjustment::Angles a = RoomAdjustment::anglesOf(matrix);
-        QVERIFY2(std::abs(a.alpha - alpha) < 1e-9, qPrintable(QString::number(a.alpha)));
-        QVERIFY2(std::abs(a.beta - beta) < 1e-9, qPrintable(QString::number(a.beta)));
-        QVERIFY2(std::abs(a.gamma - gamma) < 1e-9, qPrintable(QString::number(a.gamma)));
+        QFETCH(QVector<double>, m);
+        QFETCH(QVector<double>, angles);
+        const RoomAdjustment::Angles a = RoomAdjustment::anglesOf(m);
+        const QVector<double> got{a.alpha, a.beta, a.gamma};
+        for (int i = 0; i < 3; ++i)
+            QVERIFY2(std::abs(got[i] - angles[i]) < 1e-9, qPrintable(QString::number(got[i])));
     }
 
     void check_data()
@@ -106,35 +67,30 @@ private slots:
         QTest::addColumn<QString>("translation");
         QTest::addColumn<QString>("scaling");
         QTest::addColumn<bool>("free");
-        QTest::addColumn<QStringList>("reads");
-        const QStringList all{"getString " + Rotation, "getString " + Translation,
-                              "getDouble " + Scaling};
+        QTest::addColumn<int>("reads");
         QTest::newRow("identity") << Identity << "0 0 0"
-                                  << "1" << true << all;
-        QTest::newRow("near identity") << "0.999 0 0 0 1 0 0 0 1"
-                                       << "0 0 0"
-                                       << "1.0" << true << all;
-        QTest::newRow("turned stops at rotation") << aboutZ(0.5) << "0 0 0"
-                                                  << "1" << false << QStringList(all.mid(0, 1));
+                                  << "1" << true << 3;
+        QTest::newRow("angles all zero") << "0.999 0 0 0 1 0 0 0 1"
+                                         << "0 0 0"
+                                         << "1.0" << true << 3;
+        QTest::newRow("turned") << "0.99996 -0.0087 0 0.0087 0.99996 0 0 0 1"
+                                << "0 0 0"
+                                << "1" << false << 1;
         QTest::newRow("shifted") << Identity << "0 0 0.001"
-                                 << "1" << false << QStringList(all.mid(0, 2));
+                                 << "1" << false << 2;
         QTest::newRow("scaled") << Identity << "0 0 0"
-                                << "1.0001" << false << all;
-        QTest::newRow("scaling unreadable") << Identity << "0 0 0" << Unreadable << true << all;
-        QTest::newRow("rotation unreadable") << Unreadable << "0 0 0"
-                                             << "1" << true << all;
-        QTest::newRow("nothing readable") << Unreadable << Unreadable << Unreadable << true << all;
-        QTest::newRow("unreadable rotation, shifted") << Unreadable << "1 0 0"
-                                                      << "1" << false << QStringList(all.mid(0, 2));
-        // Doubled blanks move numbers to later fields: the identity turns into a tilt...
-        QTest::newRow("doubled blank in rotation") << "1  0 0 0 1 0 0 0 1"
-                                                   << "0 0 0"
-                                                   << "1" << false << QStringList(all.mid(0, 1));
-        // ...and a shift in z falls off the end of the three fields read.
-        QTest::newRow("doubled blank in translation") << Identity << "0  0 5"
-                                                      << "1" << true << all;
-        QTest::newRow("garbage counts as zero") << Identity << "abc 0 0"
-                                                << "1" << true << all;
+                                << "1.0001" << false << 3;
+        QTest::newRow("scaling unreadable") << Identity << "0 0 0" << Unreadable << true << 3;
+        QTest::newRow("nothing readable") << Unreadable << Unreadable << Unreadable << true << 3;
+        QTest::newRow("only translation") << Unreadable << "1 0 0"
+                                          << "1" << false << 2;
+        // Doubled blanks shift numbers to later fields: the identity turns into a tilt, and a
+        // shift in z falls off the end of the three fields read.
+        QTest::newRow("doubled blank rotation") << "1  0 0 0 1 0 0 0 1"
+                                                << "0 0 0"
+                                                << "1" << false << 1;
+        QTest::newRow("doubled blank translation") << Identity << "0  0 5"
+                                                   << "1" << true << 3;
     }
     void check()
     {
@@ -142,53 +98,46 @@ private slots:
         QFETCH(QString, translation);
         QFETCH(QString, scaling);
         QFETCH(bool, free);
-        QFETCH(QStringList, reads);
+        QFETCH(int, reads);
         FakeIOManager io;
-        setAnswer(io, Rotation, rotation);
-        setAnswer(io, Translation, translation);
-        setAnswer(io, Scaling, scaling);
+        const QStringList names{Rotation, Translation, Scaling};
+        const QStringList values{rotation, translation, scaling};
+        for (int i = 0; i < 3; ++i)
+            values[i] == Unreadable ? io.fail(names[i]) : io.answer(names[i], values[i]);
         const BackendVersions v = version(0, 16, 0);
         QCOMPARE(RoomAdjustment::isFree(&io, &v), free);
-        QCOMPARE(io.calls, reads);
+        QCOMPARE(io.calls, QStringList({"getString " + Rotation, "getString " + Translation,
+                                        "getDouble " + Scaling})
+                               .mid(0, reads));
     }
 
     void versionGate_data()
     {
-        QTest::addColumn<int>("major");
         QTest::addColumn<int>("minor");
         QTest::addColumn<int>("patch");
         QTest::addColumn<bool>("works");
-        QTest::newRow("0.16.-1") << 0 << 16 << -1 << true;
-        QTest::newRow("0.16.0") << 0 << 16 << 0 << true;
-        QTest::newRow("0.17.0") << 0 << 17 << 0 << true;
-        QTest::newRow("1.0.0") << 1 << 0 << 0 << true;
-        QTest::newRow("0.15.9") << 0 << 15 << 9 << false;
-        QTest::newRow("0.16.-2") << 0 << 16 << -2 << false;
+        QTest::newRow("0.16.-1") << 16 << -1 << true;
+        QTest::newRow("0.17.0") << 17 << 0 << true;
+        QTest::newRow("0.15.9") << 15 << 9 << false;
+        QTest::newRow("0.16.-2") << 16 << -2 << false;
     }
     void versionGate()
     {
-        QFETCH(int, major);
         QFETCH(int, minor);
         QFETCH(int, patch);
         QFETCH(bool, works);
         FakeIOManager io;
         io.answer(Translation, QStringLiteral("5 0 0"));
-        const BackendVersions v = version(major, minor, patch);
+        const BackendVersions v = version(0, minor, patch);
         QCOMPARE(RoomAdjustment::isFree(&io, &v), !works);
-        QCOMPARE(io.callsOf(QStringLiteral("getString")).isEmpty(), !works);
-
-        io.clearCalls();
         QWidget parent;
         RoomAdjustment::reset(&io, &v, &parent);
-        QCOMPARE(io.callsOf(QStringLiteral("setParameter")).size(), works ? 3 : 0);
-    }
+        QCOMPARE(io.calls.size(), works ? 5 : 0);
 
-    void withoutVersionRecordNothingHappens()
-    {
-        FakeIOManager io;
-        io.answer(Scaling, QStringLiteral("2"));
+        // Without a version record the controller counts as too old.
+        io.clearCalls();
         QVERIFY(RoomAdjustment::isFree(&io, nullptr));
-        RoomAdjustment::reset(&io, nullptr, nullptr);
+        RoomAdjustment::reset(&io, nullptr, &parent);
         QVERIFY(io.calls.isEmpty());
     }
 
@@ -205,10 +154,10 @@ private slots:
     {
         QFETCH(int, failing);
         QFETCH(QString, warning);
-        const QStringList writes{
-            "tracking extra_rotation 1.000000 0.000000 0.000000 0.000000 1.000000 0.000000 "
-            "0.000000 0.000000 1.000000",
-            "tracking extra_translation 0.000 0.000 0.000", "tracking extra_scaling 1.0000"};
+        const QStringList writes{"tracking extra_rotation 1.000000 0.000000 0.000000 0.000000 "
+                                 "1.000000 0.000000 0.000000 0.000000 1.000000",
+                                 "tracking extra_translation 0.000 0.000 0.000",
+                                 "tracking extra_scaling 1.0000"};
         FakeIOManager io;
         if (failing >= 0)
             io.fail(writes.at(failing));
@@ -221,15 +170,11 @@ private slots:
 
         RoomAdjustment::reset(&io, &v, &parent);
 
-        QCOMPARE(io.callsOf(QStringLiteral("setParameter")),
-                 failing < 0 ? writes : QStringList(writes.mid(0, failing + 1)));
+        QCOMPARE(io.callsOf("setParameter"), writes.mid(0, failing < 0 ? 3 : failing + 1));
         QCOMPARE(driver.stepsTaken(), failing < 0 ? 0 : 1);
-        QVERIFY(driver.errors().isEmpty());
         QCOMPARE(text, warning);
-        if (failing >= 0) {
-            QCOMPARE(title, QStringLiteral("Room adjustment"));
-            QCOMPARE(icon, QMessageBox::Warning);
-        }
+        if (failing >= 0)
+            QVERIFY(title == "Room adjustment" && icon == QMessageBox::Warning);
     }
 };
 
