@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The demo's command line.
+struct DemoOptions
+{
+    // Unset version fields come from the simulator's defaults.
+    bool versionGiven = false;
+    int versionMajor = 0;
+    int versionMinor = 0;
+    int versionPatch = 0;
+    QString modelName;
+    bool observer = false;
+    QString scenarioFile;
+    QString pluginPath;
+    // Empty: the controller is simulated in this process.
+    QString controllerHost;
+    quint16 controllerPort = 0;
+    bool helpRequested = false;
+
+    // arguments include the program name first, as QCoreApplication::arguments() has them.
+    static bool parse(const QStringList& arguments, DemoOptions* options, QString* error);
+    static QString helpText();
+    // "MAJOR.MINOR" or "MAJOR.MINOR.PATCH"; a patch of -1 marks a pre-release.
+    static bool parseVersion(const QString& text, int* major, int* minor, int* patch);
+};

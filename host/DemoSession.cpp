@@ -1,0 +1,122 @@
+#include "DemoSession.h"
+
+#include "ControllerIOManager.h"
+#include "DemoOptions.h"
+#include "DemoWindow.h"
+#include "SimTransport.h"
+#include "TcpTransport.h"
+#include "plugin/ModuleInterface.h"
+#include "sim/SimController.h"
+
+namespace {
+// Used when the controller cannot say how many cameras it has.
+constexpr int FallbackCameraCount = 8;
+} // namespace
+
+DemoSession::DemoSession() = default;
+
+DemoSession::~DemoSession()
+{
+    shutdown();
+}
+
+void DemoSession::logHost(const QString& text)
+{
+    m_log.append(QStringLiteral("standard"), QLatin1String(ControllerIOManager::HostSource), 1,
+                 text);
+}
+
+bool DemoSession::start(const DemoOptions& options, QString* error)
+{
+    if (m_window) {
+        *error = QStringLiteral("the session is already running");
+        return false;
+    }
+
+    // The simulator's own defaults are the defaults for a remote controller as well.
+    SimController defaults;
+    m_versions.versionMajor = defaults.versionMajor();
+    m_versions.versionMinor = defaults.versionMinor();
+    m_versions.versionPatch = defaults.versionPatch();
+    m_versions.modelName = defaults.modelName();
+
+    if (options.controllerHost.isEmpty()) {
+        auto transport = std::make_unique<SimTransport>();
+        m_simulator = transport->controller();
+        if (!options.scenarioFile.isEmpty()) {
+            QString reason;
+            if (!m_simulator->loadScenario(options.scenarioFile, &reason)) {
+                *error = QStringLiteral("scenario \"%1\": %2").arg(options.scenarioFile, reason);
+                return false;
+            }
+        }
+        // A scenario may bring its own version and model; options override both.
+        if (options.versionGiven)
+            m_simulator->setVersion(options.versionMajor, options.versionMinor,
+                                    options.versionPatch);
+        if (!options.modelName.isEmpty())
+            m_simulator->setModelName(options.modelName);
+        m_versions.versionMajor = m_simulator->versionMajor();
+        m_versions.versionMinor = m_simulator->versionMinor();
+        m_versions.versionPatch = m_simulator->versionPatch();
+        m_versions.modelName = m_simulator->modelName();
+        m_transport = std::move(transport);
+    } else {
+        m_transport =
+            std::make_unique<TcpTransport>(options.controllerHost, options.controllerPort);
+        if (options.versionGiven) {
+            m_versions.versionMajor = options.versionMajor;
+            m_versions.versionMinor = options.versionMinor;
+            m_versions.versionPatch = options.versionPatch;
+        }
+        if (!options.modelName.isEmpty())
+            m_versions.modelName = options.modelName;
+    }
+    m_io = std::make_unique<ControllerIOManager>(m_transport.get(), &m_log, &m_bus);
+
+    PluginHost::registerHostResources();
+    m_window = std::make_unique<DemoWindow>(&m_log, &m_bus);
+
+    const QString path =
+        options.pluginPath.isEmpty() ? PluginHost::defaultPluginPath() : options.pluginPath;
+    if (!m_plugin.load(path, error))
+        return false;
+    const QList<QAction*> actions =
+        m_plugin.attach(m_io.get(), m_window.get(), &m_versions, options.observer);
+    m_window->setModuleActions(actions, options.observer);
+
+    const QString controller = QStringLiteral("%1, version %2.%3.%4, model %5")
+                                   .arg(m_transport->description())
+                                   .arg(m_versions.versionMajor)
+                                   .arg(m_versions.versionMinor)
+                                   .arg(m_versions.versionPatch)
+                                   .arg(m_versions.modelName);
+    const QString module =
+        m_plugin.module()->moduleName() + QLatin1Char(' ') + m_plugin.module()->moduleVersion();
+    logHost(QStringLiteral("controller: %1").arg(controller));
+    logHost(QStringLiteral("loaded %1 from %2").arg(module, m_plugin.fileName()));
+    if (options.observer)
+        logHost(QStringLiteral("observer mode: the module offers no actions"));
+
+    int cameras = 0;
+    if (m_io->getInt(&cameras, "%s", "camera number_of_cameras") != 0 || cameras < 0) {
+        logHost(QStringLiteral("the controller did not tell its number of cameras; the monitor "
+                               "shows %1")
+                    .arg(FallbackCameraCount));
+        cameras = FallbackCameraCount;
+    }
+    m_window->setCameraCount(cameras);
+    m_window->setControllerSummary(
+        module + QStringLiteral("  |  ") + controller +
+        (options.observer ? QStringLiteral("  |  observer mode") : QString()));
+    return true;
+}
+
+void DemoSession::shutdown()
+{
+    m_plugin.shutdown();
+    m_window.reset();
+    m_io.reset();
+    m_transport.reset();
+    m_simulator = nullptr;
+}
