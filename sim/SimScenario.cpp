@@ -37,6 +37,22 @@ public:
         return where.isEmpty() ? key : where + QLatin1Char('.') + key;
     }
 
+    // A misspelt key would otherwise be ignored silently and the scenario run with a default.
+    bool onlyKeys(const QJsonObject& o, const QString& where,
+                  std::initializer_list<const char*> keys)
+    {
+        for (auto it = o.begin(); it != o.end(); ++it) {
+            bool known = false;
+            for (const char* key : keys)
+                known = known || it.key() == QLatin1String(key);
+            if (!known) {
+                fail(path(where, it.key()), QStringLiteral("unknown key"));
+                return false;
+            }
+        }
+        return true;
+    }
+
     bool flag(const QJsonObject& o, const QString& where, const char* key, bool* out)
     {
         const QJsonValue v = o.value(QLatin1String(key));
@@ -222,6 +238,9 @@ bool parseVersion(const QString& text, SimScenario* s)
 
 bool parseCamera(Reader& r, const QJsonObject& o, const QString& where, SimCamera* c)
 {
+    r.onlyKeys(
+        o, where,
+        {"type", "serial", "serialText", "fixed", "reference", "coverage", "residual", "used"});
     r.text(o, where, "type", &c->typeCode, true);
     r.text(o, where, "serial", &c->rawSerial, true);
     r.text(o, where, "serialText", &c->serialText, false);
@@ -241,6 +260,7 @@ bool parseCamera(Reader& r, const QJsonObject& o, const QString& where, SimCamer
 bool parseConfiguration(Reader& r, const QJsonObject& o, const QString& where, int variant,
                         int defaultCount, SimConfiguration* c)
 {
+    r.onlyKeys(o, where, {"id", "description", "owner", "password", "cameras", "rooms"});
     r.text(o, where, "id", &c->id, true);
     r.text(o, where, "description", &c->description, false);
     r.text(o, where, "owner", &c->owner, false);
@@ -307,6 +327,7 @@ bool parseConfigurations(Reader& r, const QJsonValue& v, SimScenario* s)
 bool parseAdjustment(Reader& r, const QJsonObject& o, SimScenario* s)
 {
     const QString where = QStringLiteral("roomAdjustment");
+    r.onlyKeys(o, where, {"rotation", "translation", "scaling"});
     r.numbers(o, where, "rotation", 9, &s->rotation);
     r.numbers(o, where, "translation", 3, &s->translation);
     r.real(o, where, "scaling", &s->scaling);
@@ -392,7 +413,12 @@ bool parse(const QJsonObject& input, const QString& baseDir, SimScenario* out, Q
 
     SimScenario s;
     Reader r;
+    r.onlyKeys(o, QString(),
+               {"controller", "trackingAvailable", "trackingRunning", "configChangeable",
+                "calibrationAvailable", "roomcal", "coordinateTypes", "models", "cameras",
+                "roomAdjustment", "configurations", "activeConfiguration", "failSwitchTo", "run"});
     const QJsonObject controller = o.value(QLatin1String("controller")).toObject();
+    r.onlyKeys(controller, QStringLiteral("controller"), {"version", "model"});
     QString version;
     r.text(controller, QStringLiteral("controller"), "version", &version, true);
     if (r.ok() && !version.isEmpty() && !parseVersion(version, &s))
@@ -406,6 +432,9 @@ bool parse(const QJsonObject& input, const QString& baseDir, SimScenario* out, Q
 
     const QJsonObject rc = o.value(QLatin1String("roomcal")).toObject();
     const QString rcw = QStringLiteral("roomcal");
+    r.onlyKeys(rc, rcw,
+               {"duration", "wandLength", "angle", "angleHeight", "type", "hasRecalibration",
+                "coordinateType", "fixedCameraMinNumber", "lastDate"});
     r.real(rc, rcw, "duration", &s.duration);
     r.real(rc, rcw, "wandLength", &s.wandLength);
     r.numbers(rc, rcw, "angle", 3, &s.angle);
@@ -424,6 +453,7 @@ bool parse(const QJsonObject& input, const QString& baseDir, SimScenario* out, Q
     for (int i = 0; i < types.size() && r.ok(); ++i) {
         SimCoordinateType t;
         const QString where = QStringLiteral("coordinateTypes[%1]").arg(i);
+        r.onlyKeys(types.at(i).toObject(), where, {"name", "description"});
         r.text(types.at(i).toObject(), where, "name", &t.name, true);
         r.text(types.at(i).toObject(), where, "description", &t.description, false);
         if (r.ok() && t.name.isEmpty())
@@ -454,6 +484,9 @@ bool parse(const QJsonObject& input, const QString& baseDir, SimScenario* out, Q
 
     const QJsonObject run = o.value(QLatin1String("run")).toObject();
     const QString rw = QStringLiteral("run");
+    r.onlyKeys(run, rw,
+               {"stepPause", "calculationMs", "stallAtPercent", "failAtPercent", "failCode",
+                "failMessage", "refuseStart", "wandResidual", "wandRange"});
     r.integer(run, rw, "stepPause", &s.run.stepPause, 0, 9);
     r.integer(run, rw, "calculationMs", &s.run.calculationMs, 0, 600000);
     r.real(run, rw, "stallAtPercent", &s.run.stallAtPercent);

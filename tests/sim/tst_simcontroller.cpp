@@ -546,6 +546,8 @@ private slots:
             << "cameras[0]";
         QTest::newRow("missing base")
             << QByteArray("{\"extends\":\"nowhere.json\"}") << "nowhere.json";
+        QTest::newRow("misspelt key")
+            << QByteArray("{\"extends\":\"default\",\"run\":{\"stallAt\":40}}") << "run.stallAt";
         QTest::newRow("angle list")
             << QByteArray("{\"extends\":\"default\",\"roomcal\":{\"angle\":[1,2]}}")
             << "roomcal.angle";
