@@ -17,7 +17,8 @@ const QString CommandAccepted = QStringLiteral("morvek2 ok");
 const QString NotLocked = QStringLiteral("no");
 const int RowHeight = 28;
 
-// The controller applies the channel option to the next switch of the active configuration.
+// The host is told before every switch of the active configuration, which can take the
+// controller far longer than an ordinary exchange.
 void prepareSwitch(IOManager* io)
 {
     io->setChannelOption(0, 20000, 0);
@@ -94,8 +95,10 @@ void RoomcalPortDlg::fill_config_table()
             CT::getStringOr(m_io, QStringLiteral("config desc_of_config ") + id, tr("unknown"));
         const QString owner =
             CT::getStringOr(m_io, QStringLiteral("config owner_of_config ") + id, QString());
-        const QString locked = CT::withoutQuotes(CT::getStringOr(
-            m_io, QStringLiteral("config config_has_password ") + id, tr("unknown")));
+        QString locked;
+        const bool lockKnown =
+            CT::getString(m_io, QStringLiteral("config config_has_password ") + id, &locked);
+        locked = lockKnown ? CT::withoutQuotes(locked) : tr("unknown");
 
         // Sized for the active configuration being one of the slots; when it is not, the last
         // configuration still gets a row instead of being dropped.
@@ -109,8 +112,9 @@ void RoomcalPortDlg::fill_config_table()
         // A configuration behind a password, or one whose lock state is unknown, is never a
         // target: its box is shown greyed and takes no clicks.
         auto* select = new QTableWidgetItem();
-        select->setFlags(locked == NotLocked ? Qt::ItemIsUserCheckable | Qt::ItemIsEnabled
-                                             : Qt::NoItemFlags);
+        select->setFlags(lockKnown && locked == NotLocked
+                             ? Qt::ItemIsUserCheckable | Qt::ItemIsEnabled
+                             : Qt::NoItemFlags);
         select->setCheckState(Qt::Unchecked);
         table->setItem(row, ColumnSelect, select);
         table->setRowHeight(row, RowHeight);
@@ -160,7 +164,7 @@ void RoomcalPortDlg::set_controls_enabled(bool on)
     m_ui->label_error->show();
 }
 
-bool RoomcalPortDlg::isSelected(int row) const
+bool RoomcalPortDlg::is_selected(int row) const
 {
     const QTableWidgetItem* item = m_ui->tableWidget_configs->item(row, ColumnSelect);
     return item && item->checkState() == Qt::Checked;
@@ -170,7 +174,7 @@ void RoomcalPortDlg::update_apply_button()
 {
     bool any = false;
     for (int row = 0; row < m_ui->tableWidget_configs->rowCount() && !any; ++row)
-        any = isSelected(row);
+        any = is_selected(row);
     m_ui->pushButton_apply->setEnabled(any);
 }
 
@@ -208,7 +212,7 @@ void RoomcalPortDlg::on_pushButton_apply_clicked()
     QTableWidget* table = m_ui->tableWidget_configs;
     bool anySelected = false;
     for (int row = 0; row < table->rowCount() && !anySelected; ++row)
-        anySelected = isSelected(row);
+        anySelected = is_selected(row);
     if (!anySelected) {
         QMessageBox::warning(this, tr("Warning"), tr("No configuration selected!"));
         return;
@@ -237,7 +241,7 @@ void RoomcalPortDlg::on_pushButton_apply_clicked()
     QStringList transferred;
     // A failed target leaves the others worth trying: each one is independent of the rest.
     for (int row = 0; row < table->rowCount(); ++row) {
-        if (!isSelected(row))
+        if (!is_selected(row))
             continue;
         const QTableWidgetItem* idItem = table->item(row, ColumnId);
         const QString id = idItem ? idItem->text() : QString();

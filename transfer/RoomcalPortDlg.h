@@ -41,7 +41,7 @@ private:
     void resize_columns();
     bool transfer_to_config(const QString& id);
 
-    bool isSelected(int row) const;
+    bool is_selected(int row) const;
     QString description_of(const QString& id) const;
 
     // Behind a pointer so that users of this header need not see the generated form.
