@@ -261,7 +261,7 @@ void TestTransfer::listsOtherConfigurations()
 void TestTransfer::openingWithMissingData_data()
 {
     QTest::addColumn<QString>("failing");
-    QTest::addColumn<QString>("special");
+    QTest::addColumn<QString>("variant");
     QTest::addColumn<QStringList>("rows");
     QTest::addColumn<bool>("valid");
     QTest::addColumn<QStringList>("log");
@@ -297,21 +297,21 @@ void TestTransfer::openingWithMissingData_data()
 void TestTransfer::openingWithMissingData()
 {
     QFETCH(QString, failing);
-    QFETCH(QString, special);
+    QFETCH(QString, variant);
     QFETCH(QStringList, rows);
     QFETCH(bool, valid);
     QFETCH(QStringList, log);
 
     Controller model = threeConfigurations();
     QStringList& cameras = model.configs[1].cameras;
-    if (special == QLatin1String("no slot")) {
+    if (variant == QLatin1String("no slot")) {
         model.active = QStringLiteral("t%s%n"); // Atrium, the third configuration: not offered
         model.offered = 2;
-    } else if (special == QLatin1String("none")) {
+    } else if (variant == QLatin1String("none")) {
         cameras[0] = QStringLiteral("morvek2 set tracking room c01 none 0 0");
-    } else if (special == QLatin1String("late none")) {
+    } else if (variant == QLatin1String("late none")) {
         cameras[0] = QStringLiteral("morvek2 set tracking room c01 0 none 0");
-    } else if (special == QLatin1String("no cameras")) {
+    } else if (variant == QLatin1String("no cameras")) {
         cameras.clear();
     }
     FakeIOManager io;
