@@ -117,7 +117,7 @@ int ControllerIOManager::exchange(const QByteArray& request, QByteArray* answer)
     noteTransport(ok);
     if (!ok)
         return fail(TransportFailure, m_transport->lastError());
-    if (answer->startsWith(ErrorPrefix)) {
+    if (answer->startsWith(ErrorPrefix) || *answer == ErrorPrefix.trimmed()) {
         const QByteArray rest = answer->mid(ErrorPrefix.size());
         const int blank = rest.indexOf(' ');
         bool numeric = false;
@@ -238,8 +238,8 @@ int ControllerIOManager::getDoubles(double* values, int count, const char* forma
     // Extra values are the controller's business (newer versions append fields); missing or
     // malformed ones fail the whole read so that no half-filled vector is used.
     const QList<QByteArray> words = valueWords(text);
-    std::vector<double> parsed(size_t(count), 0.0);
     bool ok = words.size() >= count;
+    std::vector<double> parsed(ok ? size_t(count) : 0, 0.0);
     for (int i = 0; ok && i < count; ++i)
         ok = parseDouble(words.at(i), &parsed[size_t(i)]);
     if (!ok)

@@ -61,6 +61,7 @@ void HostIOManagerTest::reads_data()
     QTest::newRow("string no prefix") << "getString" << QByteArray("p 3") << 1 << "";
     QTest::newRow("string refused")
         << "getString" << QByteArray("morvek2 err 7 \"no such\"") << 7 << "";
+    QTest::newRow("string bare refusal") << "getString" << QByteArray("morvek2 err") << 1 << "";
     QTest::newRow("string line down") << "getString" << QByteArray() << 1 << "";
     QTest::newRow("int") << "getInt" << set + "-12" << 0 << "-12";
     QTest::newRow("int trailing text") << "getInt" << set + "12abc" << 1 << "";
@@ -157,6 +158,9 @@ void HostIOManagerTest::writesAndCommands()
     QCOMPARE(QByteArray(answer), QByteArray("morvek2 ok"));
     std::memset(answer, Untouched, sizeof answer);
     QCOMPARE(io.sendCommand(answer, "morvek2 cal %s stop", "room"), 3);
+    QCOMPARE(answer[0], Untouched);
+    transport.answers.insert("morvek2 cal room start", "morvek2 err");
+    QVERIFY(io.sendCommand(answer, "%s", "morvek2 cal room start") != 0);
     QCOMPARE(answer[0], Untouched);
 
     // A controller text with a line break must not become two requests.
