@@ -4,7 +4,6 @@
 #include "host/EventLog.h"
 #include "host/MessageBus.h"
 #include "kit/TestMain.h"
-#include "plugin/MessageReceiver.h"
 
 #include <QHash>
 #include <cstring>
@@ -44,7 +43,7 @@ private slots:
     void reads();
     void writesAndCommands();
     void answersAreCutToTheBuffer();
-    void hostServices();
+    void eventLogEntries();
 };
 
 void HostIOManagerTest::reads_data()
@@ -198,19 +197,8 @@ void HostIOManagerTest::answersAreCutToTheBuffer()
     }
 }
 
-void HostIOManagerTest::hostServices()
+void HostIOManagerTest::eventLogEntries()
 {
-    class Receiver : public MessageReceiver
-    {
-    public:
-        int receiveMessage(const char*, int, const char* message) override
-        {
-            seen << message;
-            return 0;
-        }
-        QList<QByteArray> seen;
-    } receiver;
-
     ScriptedTransport transport;
     EventLog log;
     MessageBus bus;
@@ -224,13 +212,6 @@ void HostIOManagerTest::hostServices()
     QCOMPARE(entry.source, QString("MORVEK3"));
     QCOMPARE(entry.level, 1);
     QCOMPARE(entry.text, QString("calibration started %s"));
-
-    QCOMPARE(io.registerReceiver("RoomCalModule", &receiver), 0);
-    bus.deliver("Monitor2dMostActive 3,1");
-    QCOMPARE(io.unregisterReceiver("RoomCalModule", &receiver), 0);
-    QVERIFY(io.unregisterReceiver("RoomCalModule", &receiver) != 0);
-    bus.deliver("Monitor2dMostActive 2");
-    QCOMPARE(receiver.seen, QList<QByteArray>{"Monitor2dMostActive 3,1"});
 
     // A lost controller is reported once, not once per failed read, and so is its return.
     transport.answers.insert("morvek2 get p", "morvek2 set p 1");
