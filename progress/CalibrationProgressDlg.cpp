@@ -42,17 +42,15 @@ int percentOf(double fraction)
     return toIntClamped(std::floor(fraction * 100.0));
 }
 
-// A leading number the way the controller's C clients read it: blanks skipped, then as much of
-// the text as forms a number.
-bool leadingDouble(const QByteArray& text, double* value, const char** rest = nullptr)
+// Reads a leading number as the controller's own clients do (scanf style): blanks skipped, then
+// as much of the text as forms a number.
+bool leadingDouble(const QByteArray& text, double* value)
 {
     char* end = nullptr;
     const double parsed = std::strtod(text.constData(), &end);
     if (end == text.constData())
         return false;
     *value = parsed;
-    if (rest)
-        *rest = end;
     return true;
 }
 
