@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QIcon>
+#include <QVariantList>
 
 class IOManager;
 struct BackendVersions;
@@ -42,6 +43,44 @@ private slots:
     void on_pb_exit_clicked();
 
 private:
+    bool atLeast(int major, int minor) const;
+    QString modelName() const;
+    QString answerOf(const QString& name) const;
+
+    // Opening
+    void load_coordinate_types();
+    void check_read_only();
+    void set_available(bool available);
+    void update_last_calibration();
+    void select_calibration_set(const QVariantList& values);
+    void select_coordinate_type(const QString& name);
+    void check_calibration_possible();
+    void start_tracking();
+    void stop_tracking();
+
+    // Inputs
+    void build_calibration_sets();
+    void apply_calibration_set(int index);
+    void apply_angle_values(double a, double c, double b, double height);
+    void refresh_input_state();
+    void update_calibrate_button();
+    void switch_recalibration(int state);
+    void show_coordinate_type(const QString& name);
+    void update_error_line(bool available);
+    void show_details(bool show);
+
+    // Static cameras
+    void setup_static_cameras_table();
+    void fill_static_cameras();
+    void update_camera_status(int row);
+    void apply_static_cameras();
+    int checkedStaticCameras() const;
+
+    // Calibration
+    void run_room_calibration();
+    void send_duration();
+    void write_record();
+
     IOManager* m_io;
     int m_expertIndex = 0;
     QWidget* m_parent;
