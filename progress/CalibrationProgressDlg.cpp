@@ -109,7 +109,7 @@ CalibrationProgressDlg::CalibrationProgressDlg(IOManager* io, QWidget* parent,
 
     m_receiver = new RoomCalMessageReceiver(this);
     if (m_io)
-        m_io->registerReceiver(ReceiverName, m_receiver);
+        m_receiverRegistered = m_io->registerReceiver(ReceiverName, m_receiver) == 0;
     connect(m_receiver, &RoomCalMessageReceiver::CameraTabChanges, this,
             &CalibrationProgressDlg::onReceiveCameraTabChanges);
     connect(m_receiver, &RoomCalMessageReceiver::MostActiveChanges, this,
@@ -516,6 +516,13 @@ void CalibrationProgressDlg::detach_receiver()
                &CalibrationProgressDlg::onReceiveCameraTabChanges);
     disconnect(m_receiver, &RoomCalMessageReceiver::MostActiveChanges, this,
                &CalibrationProgressDlg::onReceiveMostActiveChanges);
-    if (m_io)
+    if (m_receiverRegistered)
+        m_io->unregisterReceiver(ReceiverName, m_receiver);
+    m_receiverRegistered = false;
+}
+
+CalibrationProgressDlg::~CalibrationProgressDlg()
+{
+    if (m_receiverRegistered)
         m_io->unregisterReceiver(ReceiverName, m_receiver);
 }

@@ -24,6 +24,8 @@ public:
     // The dialog is always a top-level window; parent is accepted for symmetry with the others.
     CalibrationProgressDlg(IOManager* io, QWidget* parent, BackendVersions* versions,
                            bool stepwise);
+    // Withdraws the receiver if the host was not told yet, so it never calls a dead object.
+    ~CalibrationProgressDlg() override;
 
     // Runs one calibration of the given type; 1 when the controller finished it, 0 otherwise.
     int run_calibration(const char* type);
@@ -90,4 +92,5 @@ private:
     std::vector<int> m_columnTable;
     RoomCalMessageReceiver* m_receiver = nullptr;
     bool m_tilesEnabled = false;
+    bool m_receiverRegistered = false;
 };

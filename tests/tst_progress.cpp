@@ -309,6 +309,12 @@ void TestProgress::monitorMessagesNumberAndHighlightTiles()
     receiver->receiveMessage("Monitor2d", 0, "Monitor2dTabChanged 1 0,1,2");
     QCOMPARE(highlighted(), QList<int>{});
     QCOMPARE(tabs(), QStringLiteral("02 02 02 01 03 02 02 03 01"));
+    dialog.detach_receiver();
+    QCOMPARE(io.calls.size(), 1);
+
+    // A dialog that goes without being detached must not leave the host a dangling receiver.
+    delete new CalibrationProgressDlg(&io, nullptr, &v, false);
+    QVERIFY(io.receivers.isEmpty());
 }
 
 ROOMCAL_TEST_MAIN(TestProgress)
