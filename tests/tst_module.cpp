@@ -226,6 +226,7 @@ void ModuleTest::teardownInAnyOrder()
             QPointer<QAction> action = module->menuActions().value(0);
             dialog = module->dialog();
             QVERIFY(dialog);
+            QCOMPARE(io.receivers.size(), 1); // the progress dialog listens to the monitor
             switch (order) {
             case 0:
             case 3:
@@ -237,7 +238,6 @@ void ModuleTest::teardownInAnyOrder()
                 module->releaseResources();
                 module->detachFromHost();
                 QVERIFY(!dialog);
-                QVERIFY(module->menuActions().isEmpty() || module->menuActions().size() == 1);
                 break;
             case 2:
                 break; // destroyed without release: the host window still owns the dialog
