@@ -161,3 +161,15 @@ QByteArray SimServer::value(const QByteArray& name)
     const QByteArray prefix = "morvek2 set " + name + ' ';
     return answer.startsWith(prefix) ? answer.mid(prefix.size()) : QByteArray();
 }
+
+QList<QByteArray> SimServer::rooms(int count, const QByteArray& configuration)
+{
+    if (!configuration.isEmpty() &&
+        ask("morvek2 set config active_config " + configuration) != "morvek2 ok")
+        return {};
+    QList<QByteArray> answers;
+    for (int camera = 1; camera <= count; ++camera)
+        answers << ask("morvek2 get tracking room c" +
+                       QByteArray::number(camera).rightJustified(2, '0'));
+    return answers;
+}

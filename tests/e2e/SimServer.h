@@ -3,6 +3,7 @@
 #include "plugin/BackendVersions.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
@@ -47,6 +48,9 @@ public:
     QByteArray ask(const QByteArray& request);
     // The value part of "morvek2 set NAME value" for "morvek2 get NAME".
     QByteArray value(const QByteArray& name);
+    // The answers to "morvek2 get tracking room cNN" for cameras 1..count of the active
+    // configuration, or of the given one (which then stays active).
+    QList<QByteArray> rooms(int count, const QByteArray& configuration = QByteArray());
 
     static QString serverProgram();
 

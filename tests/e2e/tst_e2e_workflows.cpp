@@ -1,5 +1,6 @@
 // Whole workflows through the plug-in file and a real socket to the simulated controller: what
 // the operator does in the dialogs, and what the controller holds afterwards, after a restart.
+#include "E2eHelpers.h"
 #include "HostFixture.h"
 #include "SimServer.h"
 #include "kit/ModalDriver.h"
@@ -16,6 +17,8 @@
 #include <QRegularExpression>
 #include <QTableWidget>
 
+using namespace E2e;
+
 namespace {
 // A short run: no pause before the start, one second of measuring, a brief calculation.
 const QByteArray ShortRun = R"("roomcal": { "duration": 1 },
@@ -31,39 +34,6 @@ QByteArray scenario(const QByteArray& extra)
 QByteArray cameraName(int camera)
 {
     return QByteArray("c") + QByteArray::number(camera).rightJustified(2, '0');
-}
-
-// The controller's answers to "morvek2 get tracking room cNN", camera 1 first.
-QList<QByteArray> rooms(SimServer& sim, int cameras)
-{
-    QList<QByteArray> answers;
-    for (int c = 1; c <= cameras; ++c)
-        answers << sim.ask("morvek2 get tracking room " + cameraName(c));
-    return answers;
-}
-
-QJsonObject readState(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QJsonDocument::fromJson(file.readAll()).object();
-}
-
-QJsonObject configuration(const QJsonObject& state, const QString& id)
-{
-    for (const QJsonValue& v : state.value(QStringLiteral("configurations")).toArray())
-        if (v.toObject().value(QStringLiteral("id")).toString() == id)
-            return v.toObject();
-    return {};
-}
-
-QTableWidgetItem* rowItem(QTableWidget* table, const QString& key, int column)
-{
-    for (int row = 0; table && row < table->rowCount(); ++row)
-        if (table->item(row, 0) && table->item(row, 0)->text() == key)
-            return table->item(row, column);
-    return nullptr;
 }
 
 // The record block of one accepted calibration of the given number of cameras.
@@ -111,7 +81,7 @@ void E2eWorkflowTest::checkAdoptedAfterRestart(SimServer& sim, const RecordBlock
 {
     QString error;
     QVERIFY2(sim.restart(&error), qPrintable(error));
-    const QList<QByteArray> after = rooms(sim, before.size());
+    const QList<QByteArray> after = sim.rooms(before.size());
     for (int i = 0; i < before.size(); ++i) {
         QCOMPARE(QString::fromLatin1(after.at(i)), block.commands.at(i));
         QVERIFY2(after.at(i) != before.at(i), after.at(i).constData());
@@ -138,7 +108,7 @@ void E2eWorkflowTest::calibrationAcceptedReachesControllerAndRecord()
     QString error;
     QVERIFY2(sim.useScenarioJson(scenario(ShortRun), &error), qPrintable(error));
     QVERIFY2(sim.start(&error), qPrintable(error));
-    const QList<QByteArray> before = rooms(sim, 6);
+    const QList<QByteArray> before = sim.rooms(6);
     const QByteArray dateBefore = sim.value("roomcal last_date");
     QCOMPARE(dateBefore, QByteArray("'2026-12-05 10:20:30'"));
 
@@ -197,7 +167,7 @@ void E2eWorkflowTest::recalibrationKeepsTheChosenStaticCameras()
                                  &error),
              qPrintable(error));
     QVERIFY2(sim.start(&error), qPrintable(error));
-    const QList<QByteArray> before = rooms(sim, 6);
+    const QList<QByteArray> before = sim.rooms(6);
     const QByteArray dateBefore = sim.value("roomcal last_date");
 
     HostFixture host(sim.port(), sim.versions());
@@ -260,8 +230,7 @@ void E2eWorkflowTest::transferCopiesTheActiveCalibration()
     const auto roomsOfEach = [&] {
         QHash<QString, QList<QByteArray>> result;
         for (const QString& id : ids) {
-            sim.ask("morvek2 set config active_config " + id.toLatin1());
-            result.insert(id, rooms(sim, 6));
+            result.insert(id, sim.rooms(6, id.toLatin1()));
         }
         sim.ask("morvek2 set config active_config lab_main");
         return result;
@@ -278,17 +247,9 @@ void E2eWorkflowTest::transferCopiesTheActiveCalibration()
     driver.click(QStringLiteral("roomCalibration"), QStringLiteral("pushButton_advanced"))
         .on(QStringLiteral("RoomcalPortDlgClass"),
             [&](QWidget* dialog) {
+                selectTargets(dialog, {QStringLiteral("demo_area"), QStringLiteral("backup_2026")});
                 auto* table =
                     dialog->findChild<QTableWidget*>(QStringLiteral("tableWidget_configs"));
-                for (const QString& id :
-                     {QStringLiteral("demo_area"), QStringLiteral("backup_2026")}) {
-                    QTableWidgetItem* select = rowItem(table, id, 4);
-                    if (!select)
-                        continue;
-                    select->setCheckState(Qt::Checked);
-                    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier,
-                                      table->visualItemRect(select).center());
-                }
                 const QTableWidgetItem* service = rowItem(table, QStringLiteral("service"), 4);
                 serviceSelectable = !service || service->flags() != Qt::NoItemFlags;
                 dialog->findChild<QAbstractButton*>(QStringLiteral("pushButton_apply"))->click();
