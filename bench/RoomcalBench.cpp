@@ -1,0 +1,762 @@
+// Timing and memory figures of the room calibration module.
+//
+// Each measured operation first runs once against the in-process simulated controller while an
+// AnswerRecorder keeps its answers; the timed runs then replay those answers from a
+// FakeIOManager table. The figures are therefore the module's own cost (plus a hash lookup per
+// exchange) and repeat from run to run. The simulator's clock is frozen, so a calibration run
+// stays at the same progress for as long as it is measured.
+//
+// Plug-in loading is measured in fresh child processes of this program, because a library that
+// Qt has loaded once cannot be relied upon to unload; every sample is therefore a first load.
+
+#include "AnswerRecorder.h"
+#include "dialog/RoomCalibrationDialog.h"
+#include "host/ControllerIOManager.h"
+#include "host/PluginHost.h"
+#include "host/SimTransport.h"
+#include "kit/FakeIOManager.h"
+#include "plugin/BackendVersions.h"
+#include "progress/CalibrationProgressDlg.h"
+#include "progress/CameraStatus.h"
+#include "sim/SimController.h"
+#include "transfer/RoomcalPortDlg.h"
+#include "ui_roomCalibration.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGridLayout>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMap>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QSysInfo>
+#include <QTableWidget>
+#include <QThread>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QtTest>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <malloc.h>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+const char* const LoadPluginOption = "--load-plugin";
+const int LoadSamples = 15;
+const int MemoryOpenings = 1000;
+const int MemoryWarmUp = 20;
+// The calibration is frozen 12 s into a 30 s measurement: 40 % done.
+const qint64 FrozenRunMs = 12000;
+const int FrozenPercent = 40;
+
+// A controller of the current generation with one active configuration of `cameras` cameras
+// and `configurations - 1` further ones that can be transfer targets.
+QByteArray scenario(int cameras, int configurations, bool recalibration)
+{
+    QJsonArray configs;
+    for (int i = 0; i < configurations; ++i) {
+        const QString number = QString::number(i).rightJustified(2, QLatin1Char('0'));
+        configs.append(QJsonObject{
+            {QStringLiteral("id"), i == 0 ? QStringLiteral("main") : QStringLiteral("t") + number},
+            {QStringLiteral("description"),
+             i == 0 ? QStringLiteral("Main hall") : QStringLiteral("Target ") + number},
+            {QStringLiteral("owner"), QStringLiteral("Operator")},
+            {QStringLiteral("password"), false},
+            {QStringLiteral("cameras"), cameras}});
+    }
+    const QJsonObject root{
+        {QStringLiteral("extends"), QStringLiteral("default")},
+        {QStringLiteral("controller"), QJsonObject{{QStringLiteral("version"), "1.23.0"}}},
+        {QStringLiteral("roomcal"),
+         QJsonObject{{QStringLiteral("type"),
+                      recalibration ? QStringLiteral("wand_no_angle") : QStringLiteral("wand")}}},
+        {QStringLiteral("configurations"), configs},
+        {QStringLiteral("activeConfiguration"), QStringLiteral("main")},
+        {QStringLiteral("run"), QJsonObject{{QStringLiteral("stepPause"), 0}}}};
+    return QJsonDocument(root).toJson(QJsonDocument::Compact);
+}
+
+// A simulated controller, the recorder in front of it and the table it fills.
+struct Controller
+{
+    SimController sim;
+    SimTransport transport{&sim};
+    ControllerIOManager channel{&transport, nullptr, nullptr};
+    FakeIOManager table;
+    AnswerRecorder recorder{&channel, &table};
+    BackendVersions versions;
+    qint64 now = 0;
+    // Set once the operation has run against the simulator; later runs only replay.
+    bool recorded = false;
+    QStringList recordedCalls;
+};
+
+std::unique_ptr<Controller> makeController(const QByteArray& json, QString* error)
+{
+    auto c = std::make_unique<Controller>();
+    if (!c->sim.loadScenarioJson(json, error))
+        return nullptr;
+    Controller* raw = c.get();
+    c->sim.setClock([raw] { return raw->now; });
+    c->versions.versionMajor = c->sim.versionMajor();
+    c->versions.versionMinor = c->sim.versionMinor();
+    c->versions.versionPatch = c->sim.versionPatch();
+    c->versions.modelName = c->sim.modelName();
+    return c;
+}
+
+// Runs `action` inside the next modal loop once its dialog is up, then rejects the dialog, as
+// an operator leaving at once would.
+void insideNextModal(std::function<void(QDialog*)> action = {})
+{
+    QTimer::singleShot(0, [action] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            std::fprintf(stderr, "Error: no modal dialog to close\n");
+            return;
+        }
+        if (action)
+            action(dialog);
+        dialog->reject();
+    });
+}
+
+const QStringList& controllerOperations()
+{
+    static const QStringList ops{QStringLiteral("getString"),   QStringLiteral("getInt"),
+                                 QStringLiteral("getDouble"),   QStringLiteral("getFlag"),
+                                 QStringLiteral("getDoubles"),  QStringLiteral("sendCommand"),
+                                 QStringLiteral("setParameter")};
+    return ops;
+}
+
+// Exchanges with the controller among recorded calls; `detail` gets them by operation.
+int countExchanges(const QStringList& calls, QString* detail)
+{
+    QMap<int, int> byOp;
+    int total = 0;
+    for (const QString& call : calls) {
+        const int op = controllerOperations().indexOf(call.section(QLatin1Char(' '), 0, 0));
+        if (op < 0)
+            continue;
+        ++byOp[op];
+        ++total;
+    }
+    QStringList parts;
+    for (auto it = byOp.cbegin(); it != byOp.cend(); ++it)
+        parts << QStringLiteral("%1 %2").arg(controllerOperations().at(it.key())).arg(it.value());
+    if (detail)
+        *detail = parts.join(QStringLiteral(", "));
+    return total;
+}
+
+qint64 residentBytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields.at(1).toLongLong() * sysconf(_SC_PAGESIZE) : -1;
+}
+
+qint64 heapBytes()
+{
+    return qint64(mallinfo2().uordblks);
+}
+
+QString duration(double ns)
+{
+    if (ns >= 1e6)
+        return QString::number(ns / 1e6, 'f', ns >= 1e8 ? 0 : 2) + QStringLiteral(" ms");
+    return QString::number(ns / 1e3, 'f', ns >= 1e5 ? 0 : 1) + QStringLiteral(" µs");
+}
+
+QString firstLineOf(const QString& path, const QString& key)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    for (const QByteArray& line : file.readAll().split('\n'))
+        if (line.startsWith(key.toLatin1()))
+            return QString::fromLatin1(line.mid(line.indexOf(':') + 1)).simplified();
+    return QString();
+}
+
+// Answers every message box with OK as soon as it is shown, keeping the titles.
+class MessageBoxAnswerer : public QObject
+{
+public:
+    MessageBoxAnswerer() { qApp->installEventFilter(this); }
+    ~MessageBoxAnswerer() override { qApp->removeEventFilter(this); }
+
+    QStringList titles;
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        auto* box = event->type() == QEvent::Show ? qobject_cast<QMessageBox*>(object) : nullptr;
+        if (box) {
+            titles << box->windowTitle();
+            QTimer::singleShot(0, box, [box] {
+                if (QAbstractButton* ok = box->button(QMessageBox::Ok))
+                    ok->click();
+                else
+                    box->reject();
+            });
+        }
+        return false;
+    }
+};
+
+QTableWidget* configTable(QDialog* dialog)
+{
+    return dialog->findChild<QTableWidget*>(QStringLiteral("tableWidget_configs"));
+}
+
+// Checks every Select box that can be checked; answers how many.
+int selectAllTargets(QDialog* dialog)
+{
+    QTableWidget* table = configTable(dialog);
+    int selected = 0;
+    for (int row = 0; table && row < table->rowCount(); ++row) {
+        QTableWidgetItem* item = table->item(row, 4);
+        if (item && (item->flags() & Qt::ItemIsUserCheckable)) {
+            item->setCheckState(Qt::Checked);
+            ++selected;
+        }
+    }
+    return selected;
+}
+
+void applyTransfer(QDialog* dialog)
+{
+    QMetaObject::invokeMethod(dialog, "on_pushButton_apply_clicked", Qt::DirectConnection);
+}
+
+void threeTicks(CalibrationProgressDlg& dialog)
+{
+    for (int i = 0; i < 3; ++i) {
+        dialog.update_cal_status();
+        dialog.update_cam_status();
+    }
+}
+
+QtMessageHandler testLogHandler = nullptr;
+
+// The off-screen platform warns at every fixed-size window it shows; nothing to act on here.
+void quietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (message.contains(QLatin1String("propagateSizeHints")))
+        return;
+    if (testLogHandler)
+        testLogHandler(type, context, message);
+}
+
+// The child process's side of the plug-in measurement: one load, one menuActions, then out.
+// A warm host already shows a window, so Qt's fonts and style are set up before the plug-in
+// comes; a cold one loads the plug-in before it has shown anything.
+int loadPluginOnce(const QString& path, bool warm)
+{
+    QWidget window;
+    if (warm) {
+        auto* layout = new QVBoxLayout(&window);
+        layout->addWidget(new QLabel(QStringLiteral("Tracking")));
+        layout->addWidget(new QLineEdit(QStringLiteral("host")));
+        layout->addWidget(new QPushButton(QStringLiteral("&Start")));
+        window.show();
+        QCoreApplication::processEvents();
+    }
+    FakeIOManager io;
+    BackendVersions versions{1, 23, 0, QStringLiteral("TESSERA2")};
+    PluginHost host;
+    QString error;
+    QElapsedTimer timer;
+    timer.start();
+    if (!host.load(path, &error)) {
+        std::fprintf(stderr, "Error: %s\n", qPrintable(error));
+        return 2;
+    }
+    const qint64 loaded = timer.nsecsElapsed();
+    const QList<QAction*> actions = host.attach(&io, nullptr, &versions, false);
+    const qint64 attached = timer.nsecsElapsed();
+    std::printf("load %lld attach %lld actions %d exchanges %d\n", loaded, attached - loaded,
+                int(actions.size()), countExchanges(io.calls, nullptr));
+    host.shutdown();
+    return actions.size() == 1 ? 0 : 3;
+}
+
+} // namespace
+
+class RoomcalBench : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void pluginLoad_data();
+    void pluginLoad();
+    void formSetup();
+    void bareFormShown();
+    void dialogConstruction();
+    void dialogOpening_data() { cameraRows(); }
+    void dialogOpening();
+    void progressTick_data() { cameraRows(); }
+    void progressTick();
+    void runStart_data() { cameraRows(); }
+    void runStart();
+    void tilesBuilt();
+    void transfer();
+    void memoryGrowth_data() { cameraRows(); }
+    void memoryGrowth();
+    void cleanupTestCase();
+
+private:
+    struct Figure
+    {
+        QString name;
+        QVector<qint64> samples;
+        int exchanges = -1;
+        QString detail;
+    };
+    struct Memory
+    {
+        QString name;
+        qint64 rssBefore = 0;
+        qint64 rssAfter = 0;
+        qint64 heapBefore = 0;
+        qint64 heapAfter = 0;
+    };
+
+    void cameraRows();
+    Figure& figure(const QString& name);
+    void noteExchanges(const QString& name, const QStringList& calls);
+    Controller* controller(const QString& purpose, const QByteArray& json);
+
+    QList<Figure> m_figures;
+    QList<Memory> m_memory;
+    std::map<QString, std::unique_ptr<Controller>> m_controllers;
+};
+
+void RoomcalBench::cameraRows()
+{
+    QTest::addColumn<int>("cameras");
+    QTest::newRow("8 cameras") << 8;
+    QTest::newRow("100 cameras") << 100;
+}
+
+RoomcalBench::Figure& RoomcalBench::figure(const QString& name)
+{
+    for (Figure& f : m_figures)
+        if (f.name == name)
+            return f;
+    m_figures.append(Figure{name, {}, -1, {}});
+    return m_figures.last();
+}
+
+void RoomcalBench::noteExchanges(const QString& name, const QStringList& calls)
+{
+    Figure& f = figure(name);
+    f.exchanges = countExchanges(calls, &f.detail);
+}
+
+// One controller per measured operation, so that no recording sees the state another one left.
+// Controllers live for the whole run: QTest calls a benchmark function again whenever it wants
+// more iterations, and the replay must keep following the first recording.
+Controller* RoomcalBench::controller(const QString& purpose, const QByteArray& json)
+{
+    const QString key = purpose + QLatin1Char(' ') + QString::fromLatin1(json);
+    auto it = m_controllers.find(key);
+    if (it != m_controllers.end())
+        return it->second.get();
+    QString error;
+    auto made = makeController(json, &error);
+    if (!made) {
+        std::fprintf(stderr, "Error: scenario rejected: %s\n", qPrintable(error));
+        return nullptr;
+    }
+    return m_controllers.emplace(key, std::move(made)).first->second.get();
+}
+
+void RoomcalBench::initTestCase()
+{
+    testLogHandler = qInstallMessageHandler(quietHandler);
+    QVERIFY2(QFile::exists(PluginHost::defaultPluginPath()),
+             qPrintable(PluginHost::defaultPluginPath()));
+}
+
+void RoomcalBench::pluginLoad_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::newRow("host window shown") << QStringLiteral("warm");
+    QTest::newRow("nothing shown yet") << QStringLiteral("cold");
+}
+
+void RoomcalBench::pluginLoad()
+{
+    QFETCH(QString, host);
+    const QString state = host == QLatin1String("warm") ? QStringLiteral("host window shown")
+                                                        : QStringLiteral("nothing shown yet");
+    Figure& load = figure(QStringLiteral("Plug-in: load + instance, %1").arg(state));
+    Figure& attach = figure(QStringLiteral("Plug-in: context + menuActions, %1").arg(state));
+    for (int i = 0; i < LoadSamples; ++i) {
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QLatin1String(LoadPluginOption), host, PluginHost::defaultPluginPath()});
+        QVERIFY(child.waitForFinished(30000));
+        QCOMPARE(child.exitCode(), 0);
+        const QStringList words =
+            QString::fromLatin1(child.readAllStandardOutput()).simplified().split(' ');
+        QCOMPARE(words.size(), 8);
+        load.samples << words.at(1).toLongLong();
+        attach.samples << words.at(3).toLongLong();
+        attach.exchanges = words.at(7).toInt();
+    }
+}
+
+void RoomcalBench::formSetup()
+{
+    Figure& f = figure(QStringLiteral("Form alone: Ui::roomCalibration::setupUi on a QDialog"));
+    QBENCHMARK
+    {
+        auto* dialog = new QDialog;
+        Ui::roomCalibration form;
+        QElapsedTimer timer;
+        timer.start();
+        form.setupUi(dialog);
+        f.samples << timer.nsecsElapsed();
+        delete dialog;
+    }
+}
+
+void RoomcalBench::bareFormShown()
+{
+    Figure& f = figure(QStringLiteral("Form alone: exec() of the built form, closed at once"));
+    QDialog dialog;
+    Ui::roomCalibration form;
+    form.setupUi(&dialog);
+    QBENCHMARK
+    {
+        insideNextModal();
+        QElapsedTimer timer;
+        timer.start();
+        dialog.exec();
+        f.samples << timer.nsecsElapsed();
+    }
+}
+
+void RoomcalBench::dialogConstruction()
+{
+    Controller* c = controller(QStringLiteral("construction"), scenario(8, 1, true));
+    QVERIFY(c);
+    Figure& f = figure(QStringLiteral("Dialog constructor (with its progress dialog)"));
+    QBENCHMARK
+    {
+        c->table.clearCalls();
+        QElapsedTimer timer;
+        timer.start();
+        auto* dialog = new RoomCalibrationDialog(&c->table, nullptr, &c->versions);
+        f.samples << timer.nsecsElapsed();
+        delete dialog;
+    }
+    noteExchanges(f.name, c->table.calls);
+}
+
+void RoomcalBench::dialogOpening()
+{
+    QFETCH(int, cameras);
+    Controller* c = controller(QStringLiteral("opening"), scenario(cameras, 1, true));
+    QVERIFY(c);
+    if (!c->recorded) {
+        RoomCalibrationDialog recording(&c->recorder, nullptr, &c->versions);
+        c->recorder.calls.clear();
+        insideNextModal();
+        recording.update_and_exec();
+        c->recordedCalls = c->recorder.calls;
+        c->recorded = true;
+    }
+
+    RoomCalibrationDialog dialog(&c->table, nullptr, &c->versions);
+    c->table.clearCalls();
+    insideNextModal();
+    dialog.update_and_exec();
+    // The figures are worth something only if the replay took the recorded path.
+    QCOMPARE(c->table.calls, c->recordedCalls);
+    QVERIFY(dialog.checkBox_recal->isChecked());
+    QCOMPARE(dialog.tableStaticCameras->rowCount(), cameras);
+    QVERIFY(dialog.pb_calibrate->isEnabled());
+
+    const QString name =
+        QStringLiteral("Dialog opening: update_and_exec, re-calibration, %1 cameras").arg(cameras);
+    Figure& f = figure(name);
+    QBENCHMARK
+    {
+        c->table.clearCalls();
+        insideNextModal();
+        QElapsedTimer timer;
+        timer.start();
+        dialog.update_and_exec();
+        f.samples << timer.nsecsElapsed();
+    }
+    noteExchanges(name, c->table.calls);
+}
+
+void RoomcalBench::progressTick()
+{
+    QFETCH(int, cameras);
+    Controller* c = controller(QStringLiteral("tick"), scenario(cameras, 1, false));
+    QVERIFY(c);
+    if (!c->recorded) {
+        CalibrationProgressDlg recording(&c->recorder, nullptr, &c->versions, false);
+        insideNextModal([&](QDialog*) {
+            c->now = FrozenRunMs;
+            threeTicks(recording);
+        });
+        recording.run_calibration("room");
+        c->recorded = true;
+    }
+
+    const QString tickName =
+        QStringLiteral("Progress: update_cal_status, one tick, %1 cameras").arg(cameras);
+    const QString unitName =
+        QStringLiteral("Progress: 3 ticks incl. one tile refresh, %1 cameras").arg(cameras);
+    Figure& tick = figure(tickName);
+    Figure& unit = figure(unitName);
+    CalibrationProgressDlg dialog(&c->table, nullptr, &c->versions, false);
+    bool ran = false;
+    insideNextModal([&](QDialog*) {
+        // The run was recorded idle before its start; from here on it is measuring.
+        c->table.answer(QStringLiteral("status active"), QStringLiteral("cal"));
+        ran = true;
+        QCOMPARE(int(dialog.tiles().size()), cameras);
+        c->table.clearCalls();
+        threeTicks(dialog);
+        QCOMPARE(dialog.progressBar_overall->value(), FrozenPercent);
+        noteExchanges(unitName, c->table.calls);
+        c->table.clearCalls();
+        dialog.update_cal_status();
+        noteExchanges(tickName, c->table.calls);
+        QBENCHMARK
+        {
+            QElapsedTimer timer;
+            timer.start();
+            dialog.update_cal_status();
+            tick.samples << timer.nsecsElapsed();
+            timer.restart();
+            threeTicks(dialog);
+            unit.samples << timer.nsecsElapsed();
+        }
+        c->table.answer(QStringLiteral("status active"), QStringLiteral("none"));
+    });
+    dialog.run_calibration("room");
+    QVERIFY(ran);
+}
+
+void RoomcalBench::runStart()
+{
+    QFETCH(int, cameras);
+    Controller* c = controller(QStringLiteral("run start"), scenario(cameras, 1, false));
+    QVERIFY(c);
+    if (!c->recorded) {
+        CalibrationProgressDlg recording(&c->recorder, nullptr, &c->versions, false);
+        insideNextModal();
+        recording.run_calibration("room");
+        c->recorded = true;
+    }
+    CalibrationProgressDlg dialog(&c->table, nullptr, &c->versions, false);
+    const QString name =
+        QStringLiteral("Progress: run_calibration until shown (tiles rebuilt), %1 cameras")
+            .arg(cameras);
+    Figure& f = figure(name);
+    QBENCHMARK
+    {
+        int tiles = -1;
+        c->table.clearCalls();
+        insideNextModal([&](QDialog*) { tiles = int(dialog.tiles().size()); });
+        QElapsedTimer timer;
+        timer.start();
+        dialog.run_calibration("room");
+        f.samples << timer.nsecsElapsed();
+        QCOMPARE(tiles, cameras);
+    }
+    noteExchanges(name, c->table.calls);
+}
+
+void RoomcalBench::tilesBuilt()
+{
+    const int cameras = 100;
+    Controller* c = controller(QStringLiteral("tiles"), scenario(cameras, 1, false));
+    QVERIFY(c);
+    if (!c->recorded) {
+        for (int i = 0; i < cameras; ++i)
+            delete new CameraStatus(&c->recorder, nullptr, &c->versions, i);
+        c->recorded = true;
+    }
+
+    const QString name = QStringLiteral("Tiles: 100 CameraStatus built and placed in a grid");
+    Figure& f = figure(name);
+    const int columns = CalibrationProgressDlg::tileColumns(cameras);
+    QBENCHMARK
+    {
+        c->table.clearCalls();
+        QWidget parent;
+        auto* grid = new QGridLayout(&parent);
+        QElapsedTimer timer;
+        timer.start();
+        for (int i = 0; i < cameras; ++i) {
+            auto* tile = new CameraStatus(&c->table, &parent, &c->versions, i);
+            tile->set_tab_number(0);
+            grid->addWidget(tile, i / columns, i % columns);
+        }
+        f.samples << timer.nsecsElapsed();
+    }
+    noteExchanges(name, c->table.calls);
+}
+
+void RoomcalBench::transfer()
+{
+    const int cameras = 100;
+    const int configurations = 21;
+    Controller* c =
+        controller(QStringLiteral("transfer"), scenario(cameras, configurations, false));
+    QVERIFY(c);
+    MessageBoxAnswerer answerer;
+    if (!c->recorded) {
+        RoomcalPortDlg recording(nullptr, &c->recorder);
+        insideNextModal([&](QDialog* d) {
+            selectAllTargets(d);
+            applyTransfer(d);
+        });
+        recording.fill_and_exec();
+        QCOMPARE(answerer.titles.value(answerer.titles.size() - 1), QStringLiteral("Success"));
+        c->recorded = true;
+    }
+
+    const QString name = QStringLiteral("Transfer: 100 cameras to 20 configurations (Apply)");
+    Figure& f = figure(name);
+    RoomcalPortDlg dialog(nullptr, &c->table);
+    bool ran = false;
+    insideNextModal([&](QDialog* d) {
+        ran = true;
+        QCOMPARE(selectAllTargets(d), configurations - 1);
+        answerer.titles.clear();
+        c->table.clearCalls();
+        applyTransfer(d);
+        QCOMPARE(answerer.titles, QStringList({QStringLiteral("Transfer room calibration"),
+                                               QStringLiteral("Success")}));
+        noteExchanges(name, c->table.calls);
+        QBENCHMARK
+        {
+            selectAllTargets(d);
+            c->table.clearCalls();
+            QElapsedTimer timer;
+            timer.start();
+            applyTransfer(d);
+            f.samples << timer.nsecsElapsed();
+        }
+    });
+    dialog.fill_and_exec();
+    QVERIFY(ran);
+}
+
+void RoomcalBench::memoryGrowth()
+{
+    QFETCH(int, cameras);
+    Controller* c = controller(QStringLiteral("memory"), scenario(cameras, 1, true));
+    QVERIFY(c);
+    {
+        RoomCalibrationDialog recording(&c->recorder, nullptr, &c->versions);
+        insideNextModal();
+        recording.update_and_exec();
+    }
+    RoomCalibrationDialog dialog(&c->table, nullptr, &c->versions);
+    const auto open = [&] {
+        c->table.clearCalls();
+        insideNextModal();
+        dialog.update_and_exec();
+    };
+    for (int i = 0; i < MemoryWarmUp; ++i)
+        open();
+    Memory m;
+    m.name =
+        QStringLiteral("%1 openings, re-calibration, %2 cameras").arg(MemoryOpenings).arg(cameras);
+    m.rssBefore = residentBytes();
+    m.heapBefore = heapBytes();
+    for (int i = 0; i < MemoryOpenings; ++i)
+        open();
+    m.rssAfter = residentBytes();
+    m.heapAfter = heapBytes();
+    m_memory << m;
+    QVERIFY(dialog.checkBox_recal->isChecked());
+}
+
+void RoomcalBench::cleanupTestCase()
+{
+    QString text;
+    QTextStream out(&text);
+    out << "\n## Machine\n\n"
+        << "- CPU: " << firstLineOf(QStringLiteral("/proc/cpuinfo"), QStringLiteral("model name"))
+        << ", " << QThread::idealThreadCount() << " logical CPUs\n"
+        << "- Memory: " << firstLineOf(QStringLiteral("/proc/meminfo"), QStringLiteral("MemTotal"))
+        << "\n- System: " << QSysInfo::prettyProductName() << ", Qt " << qVersion() << ", platform "
+        << QGuiApplication::platformName() << "\n\n"
+        << "## Timings (median of all timed runs; exchanges per operation)\n\n"
+        << "| Measurement | Median | Mean | Runs | Controller exchanges |\n"
+        << "|---|---:|---:|---:|---|\n";
+    for (const Figure& f : m_figures) {
+        if (f.samples.isEmpty())
+            continue;
+        QVector<qint64> sorted = f.samples;
+        std::sort(sorted.begin(), sorted.end());
+        double sum = 0;
+        for (qint64 s : sorted)
+            sum += double(s);
+        const QString exchanges = f.exchanges < 0 ? QStringLiteral("-")
+                                  : f.detail.isEmpty()
+                                      ? QString::number(f.exchanges)
+                                      : QStringLiteral("%1 (%2)").arg(f.exchanges).arg(f.detail);
+        out << "| " << f.name << " | " << duration(double(sorted.at(sorted.size() / 2))) << " | "
+            << duration(sum / sorted.size()) << " | " << sorted.size() << " | " << exchanges
+            << " |\n";
+    }
+    if (!m_memory.isEmpty()) {
+        out << "\n## Memory (after " << MemoryWarmUp << " warm-up openings)\n\n"
+            << "| Run | RSS before | RSS growth | Heap in use before | Heap growth |\n"
+            << "|---|---:|---:|---:|---:|\n";
+        const auto kib = [](qint64 bytes) {
+            return QStringLiteral("%1 KiB").arg(double(bytes) / 1024.0, 0, 'f', 0);
+        };
+        for (const Memory& m : m_memory)
+            out << "| " << m.name << " | " << kib(m.rssBefore) << " | "
+                << kib(m.rssAfter - m.rssBefore) << " | " << kib(m.heapBefore) << " | "
+                << kib(m.heapAfter - m.heapBefore) << " |\n";
+    }
+    out.flush();
+    std::fputs(text.toUtf8().constData(), stdout);
+    std::fflush(stdout);
+}
+
+int main(int argc, char** argv)
+{
+    // Off-screen rendering keeps the figures free of a display server's cost and variance.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    if (argc == 4 && qstrcmp(argv[1], LoadPluginOption) == 0)
+        return loadPluginOnce(QString::fromLocal8Bit(argv[3]), qstrcmp(argv[2], "warm") == 0);
+    RoomcalBench bench;
+    return QTest::qExec(&bench, argc, argv);
+}
+
+#include "RoomcalBench.moc"
