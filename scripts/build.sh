@@ -7,4 +7,7 @@ build="${ROOMCAL_BUILD_DIR:-$root/build}"
 
 "$root/scripts/deps.sh"
 cmake -S "$root" -B "$build" "$@" >/dev/null
-cmake --build "$build" -j"$(nproc)"
+# ROOMCAL_TARGETS limits the build to some targets (the demo needs only two).
+targets=()
+for t in ${ROOMCAL_TARGETS:-}; do targets+=(--target "$t"); done
+cmake --build "$build" -j"$(nproc)" "${targets[@]}"

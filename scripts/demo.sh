@@ -5,5 +5,5 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${ROOMCAL_BUILD_DIR:-$root/build}"
 
-ROOMCAL_BUILD_DIR="$build" "$root/scripts/build.sh"
+ROOMCAL_BUILD_DIR="$build" ROOMCAL_TARGETS="roomcal roomcal-demo" "$root/scripts/build.sh"
 exec "$build/host/roomcal-demo" "$@"
