@@ -155,9 +155,18 @@ void E2eFaultTest::controllerDiesDuringCalibration()
     QVERIFY2(sim.start(&error), qPrintable(error));
     const QList<QByteArray> before = sim.rooms(6);
     const QByteArray dateBefore = sim.value("roomcal last_date");
+    // A change of the adjustment makes the controller write its state file before the run.
+    QCOMPARE(sim.ask("morvek2 set tracking extra_scaling 1"), QByteArray("morvek2 ok"));
+    QVERIFY(QFile::exists(sim.statePath()));
 
     HostFixture host(sim.port(), sim.versions());
     QVERIFY2(host.attach(&error), qPrintable(error));
+    // An earlier calibration's record must come through untouched.
+    const QByteArray earlier = "# Roomcalibration  created Mon Jan 5 09:00:00 2026\n";
+    {
+        QFile record(host.recordPath());
+        QVERIFY(record.open(QIODevice::WriteOnly) && record.write(earlier) == earlier.size());
+    }
     int requestsAtKill = -1;
     ModalDriver driver(StepTimeoutMs);
     driver.click(QStringLiteral("roomCalibration"), QStringLiteral("pb_calibrate"))
@@ -186,12 +195,10 @@ void E2eFaultTest::controllerDiesDuringCalibration()
     QVERIFY(afterKill.contains("morvek2 cal room stop"));
     QCOMPARE(host.moduleLog(), QStringList({QStringLiteral("calibration started"),
                                             QStringLiteral("calibration canceled")}));
-    QVERIFY(!QFile::exists(host.recordPath()));
-    if (QFile::exists(sim.statePath())) {
-        bool parses = false;
-        readState(sim.statePath(), &parses);
-        QVERIFY(parses);
-    }
+    QCOMPARE(host.record(), earlier);
+    bool parses = false;
+    readState(sim.statePath(), &parses);
+    QVERIFY(parses);
 
     // Nothing of the broken run was adopted, and the host finds the restarted controller on
     // its own.
