@@ -6,6 +6,6 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${ROOMCAL_BUILD_DIR:-$root/build}"
 out="${1:-$root/docs/screenshots}"
 
-ROOMCAL_BUILD_DIR="$build" "$root/scripts/build.sh"
+ROOMCAL_BUILD_DIR="$build" ROOMCAL_TARGETS="roomcal-screenshots" "$root/scripts/build.sh"
 env -u QT_QPA_PLATFORM xvfb-run -a -s "-screen 0 1280x1024x24" \
     "$build/tools/screenshots/roomcal-screenshots" "$out"
