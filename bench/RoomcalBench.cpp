@@ -743,8 +743,8 @@ void RoomcalBench::cleanupTestCase()
         };
         for (const Memory& m : m_memory)
             out << "| " << m.name << " | " << kib(m.rssBefore) << " | " << kib(m.rssAfter) << " | "
-                << kib(m.heapBefore) << " | " << kib(m.heapAfter) << " (+"
-                << (m.heapAfter - m.heapBefore) << " bytes) |\n";
+                << kib(m.heapBefore) << " | " << kib(m.heapAfter)
+                << QString::asprintf(" (%+lld bytes)", m.heapAfter - m.heapBefore) << " |\n";
     }
     out.flush();
     std::fputs(text.toUtf8().constData(), stdout);
