@@ -11,6 +11,7 @@
 
 #include "dialog/RoomCalibrationDialog.h"
 #include "kit/ChaosIOManager.h"
+#include "kit/FakeIOManager.h"
 #include "kit/ModalDriver.h"
 #include "kit/TestMain.h"
 #include "plugin/BackendVersions.h"
@@ -495,10 +496,13 @@ private:
             closeSomehow(dialog, exit);
             return;
         }
-        switch (uniform(0, 5)) {
+        switch (uniform(0, 11)) {
         case 0:
         case 1:
-        case 2: {
+        case 2:
+        case 3:
+        case 4:
+        case 5: {
             if (table->rowCount() == 0)
                 break;
             const int row = uniform(0, table->rowCount() - 1);
@@ -511,8 +515,11 @@ private:
             }
             break;
         }
-        case 3:
-        case 4:
+        case 6:
+        case 7:
+        case 8:
+        case 9:
+        case 10:
             apply->click();
             break;
         default:
@@ -688,6 +695,8 @@ private slots:
     void calibrateWorkflow_data();
     void calibrateWorkflow();
     void transfer();
+    void hugeCounts_data();
+    void hugeCounts();
 
 private:
     void begin(Bench& bench, const QString& workflow, int iteration);
@@ -698,6 +707,7 @@ private:
     quint32 m_seed = 20240611;
     int m_iterations = 25;
     qint64 m_exchanges = 0;
+    QMap<QString, int> m_boxes; // title and the beginning of the text
     QString m_where;
     QStringList m_lastRecent;
     std::unique_ptr<HangWatch> m_hang;
@@ -753,6 +763,8 @@ void TestChaos::cleanupTestCase()
 {
     m_hang.reset();
     qputenv("HOME", m_realHome);
+    for (auto it = m_boxes.cbegin(); it != m_boxes.cend(); ++it)
+        qInfo("%5d message boxes \"%s\"", it.value(), qPrintable(it.key()));
     qInfo("chaos seed %u: %lld controller exchanges in all", m_seed, m_exchanges);
 }
 
@@ -793,6 +805,8 @@ bool TestChaos::finish(Bench& bench)
 {
     m_watchdog.stop();
     m_lastRecent = bench.io.recent();
+    for (const QString& box : qAsConst(bench.user.messageBoxes))
+        ++m_boxes[box.left(box.indexOf(QLatin1Char('|')) + 30)];
     bench.rules.checkSwitchedBack();
     QStringList problems = bench.rules.problems;
     if (m_watchdogFired)
@@ -1072,20 +1086,103 @@ void TestChaos::transfer()
 {
     Bench bench;
     ChaosIOManager::Odds odds;
-    odds.plausible = 80;
+    odds.plausible = 300;
     bench.io.setOdds(odds);
     QWidget host;
-    int boxes = 0;
     for (int i = 0; i < m_iterations * 2; ++i) {
         begin(bench, QStringLiteral("transfer"), i);
         RoomcalPortDlg dialog(&host, &bench.io);
         dialog.fill_and_exec();
-        boxes += bench.user.messageBoxes.size();
         if (!finish(bench))
             break;
     }
-    qInfo("%d message boxes answered", boxes);
     m_exchanges += bench.io.exchanges();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reproducers of defects the chaos run led to; they run with ROOMCAL_CHAOS_DEFECTS=1.
+
+namespace {
+// Thrown from inside an exchange to end a loop that would otherwise not end in any useful time.
+struct Runaway
+{
+};
+constexpr int ExchangeBudget = 100000;
+} // namespace
+
+void TestChaos::hugeCounts_data()
+{
+    QTest::addColumn<QString>("workflow");
+    QTest::addColumn<QString>("count");
+    QTest::addColumn<int>("value");
+    // The dialog and the result already bound the camera count; these counts are not bounded.
+    QTest::newRow("configurations INT_MAX") << "transfer"
+                                            << "config number_of_configs" << INT_MAX;
+    QTest::newRow("configurations INT_MIN") << "transfer"
+                                            << "config number_of_configs" << INT_MIN;
+    QTest::newRow("snapshot cameras INT_MAX") << "transfer"
+                                              << "camera number_of_cameras" << INT_MAX;
+    QTest::newRow("coordinate types INT_MAX")
+        << "opening"
+        << "roomcal number_of_available_coordinate_types" << INT_MAX;
+}
+
+// A controller that answers a count with an extreme value and every other read sensibly: the
+// dialogs must still open and close in bounded time and memory.
+void TestChaos::hugeCounts()
+{
+    if (qgetenv("ROOMCAL_CHAOS_DEFECTS") != "1")
+        QSKIP("known defect; ROOMCAL_CHAOS_DEFECTS=1 runs it");
+    QFETCH(QString, workflow);
+    QFETCH(QString, count);
+    QFETCH(int, value);
+    m_where = QStringLiteral("huge count ") + count;
+    setContext(QStringLiteral("chaos: crashed in %1").arg(m_where));
+    m_hang->kick();
+
+    FakeIOManager io;
+    int exchanges = 0;
+    io.setHandler(
+        [&](const QString& op, const QString& text) -> std::optional<FakeIOManager::Reply> {
+            if (++exchanges > ExchangeBudget)
+                throw Runaway();
+            if (text == count)
+                return FakeIOManager::Reply{0, QString::number(value)};
+            if (op == QLatin1String("getInt"))
+                return FakeIOManager::Reply{0, QStringLiteral("3")};
+            if (text.startsWith(QLatin1String("morvek2 get tracking room ")))
+                return FakeIOManager::Reply{0, QStringLiteral("morvek2 set tracking room ") +
+                                                   text.mid(26) + QStringLiteral(" 1 0 0")};
+            if (text.startsWith(QLatin1String("config config t")))
+                return FakeIOManager::Reply{0, text.mid(14)};
+            if (text.startsWith(QLatin1String("roomcal available_coordinate_type ")))
+                return FakeIOManager::Reply{0, QStringLiteral("normal")};
+            return FakeIOManager::Reply{0, QStringLiteral("no")};
+        });
+    BackendVersions v = version(1, 23, 0, QStringLiteral("VANTA"));
+    ModalDriver driver(20000);
+    driver.on(workflow == QLatin1String("transfer") ? QStringLiteral("RoomcalPortDlgClass")
+                                                    : QStringLiteral("roomCalibration"),
+              [](QWidget* w) { static_cast<QDialog*>(w)->done(0); });
+    bool runaway = false;
+    try {
+        if (workflow == QLatin1String("transfer")) {
+            RoomcalPortDlg dialog(nullptr, &io);
+            dialog.fill_and_exec();
+        } else {
+            RoomCalibrationDialog dialog(&io, nullptr, &v);
+            dialog.update_and_exec();
+            dialog.progressDialog()->detach_receiver();
+        }
+    } catch (const Runaway&) {
+        runaway = true;
+    }
+    QVERIFY2(!runaway, qPrintable(QStringLiteral("%1 exchanges and counting after \"%2\" "
+                                                 "answered %3")
+                                      .arg(ExchangeBudget)
+                                      .arg(count)
+                                      .arg(value)));
+    QVERIFY2(driver.done(), qPrintable(driver.errors().join(QStringLiteral("; "))));
 }
 
 ROOMCAL_TEST_MAIN(TestChaos)

@@ -62,6 +62,9 @@ void ChaosIOManager::reseed(quint32 seed)
 {
     m_seed = seed;
     m_random.seed(seed);
+    // A healthy system keeps its size for a while.
+    m_cameras = chance(0.1) ? 0 : uniform(1, 8);
+    m_configs = uniform(1, 5);
 }
 
 int ChaosIOManager::uniform(int low, int high)
@@ -234,7 +237,7 @@ QString ChaosIOManager::plausible(const QString& op, const QString& name)
 
     // Cameras
     if (is("camera number_of_cameras"))
-        return QString::number(chance(0.1) ? 0 : uniform(1, 8));
+        return QString::number(m_cameras);
     if (starts("camera serial_desc "))
         return QStringLiteral("\"SN %1\"").arg(uniform(1000, 9999));
     if (starts("camera camera "))
@@ -263,7 +266,7 @@ QString ChaosIOManager::plausible(const QString& op, const QString& name)
 
     // Configurations
     if (is("config number_of_configs"))
-        return QString::number(uniform(0, 5));
+        return QString::number(m_configs);
     if (is("config active_config"))
         return m_activeConfig;
     if (starts("config config t"))

@@ -132,4 +132,6 @@ private:
     int m_maxRunPolls = 25;
     double m_progress = 0.0;
     QString m_activeConfig = QStringLiteral("t02");
+    int m_cameras = 3;
+    int m_configs = 3;
 };
