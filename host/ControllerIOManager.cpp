@@ -114,6 +114,10 @@ int ControllerIOManager::exchange(const QByteArray& request, QByteArray* answer)
     if (request.contains('\n') || request.contains('\r'))
         return fail(BadArguments, QStringLiteral("request contains a line break"));
     const bool ok = m_transport->transact(request, answer);
+    if (m_timeoutToRestore > 0) {
+        m_transport->setTimeout(m_timeoutToRestore);
+        m_timeoutToRestore = 0;
+    }
     noteTransport(ok);
     if (!ok)
         return fail(TransportFailure, m_transport->lastError());
@@ -153,8 +157,12 @@ int ControllerIOManager::readParameter(const QByteArray& name, QByteArray* value
 int ControllerIOManager::setChannelOption(int option, int value, int flags)
 {
     m_options.append({option, value, flags});
-    if (option == TimeoutOption && value > 0 && m_transport)
+    if (option == TimeoutOption && value > 0 && m_transport) {
+        // A second option before any exchange must not make its raised value the default.
+        if (m_timeoutToRestore == 0)
+            m_timeoutToRestore = m_transport->timeout();
         m_transport->setTimeout(value);
+    }
     return 0;
 }
 

@@ -25,8 +25,10 @@ public:
         int value;
         int flags;
     };
-    // Option 0 sets the transport timeout in milliseconds (the module raises it before an
-    // operation the controller needs long for).
+    // Option 0 sets the transport timeout in milliseconds for the next exchange only (the
+    // module raises it before an operation the controller needs long for); after that exchange
+    // the transport's own timeout is back, so that a dead controller does not hold the GUI for
+    // the raised time on every later read.
     static constexpr int TimeoutOption = 0;
     static constexpr int TransportFailure = -1;
     static constexpr int MalformedAnswer = -2;
@@ -67,4 +69,6 @@ private:
     QList<ChannelOption> m_options;
     QString m_lastError;
     bool m_reachable = true;
+    // The transport's timeout to restore after the next exchange, or 0 when none is raised.
+    int m_timeoutToRestore = 0;
 };

@@ -15,19 +15,22 @@ public:
     bool transact(const QByteArray& request, QByteArray* answer) override
     {
         requests << request;
+        timeouts << timeoutMs;
         if (down || !answers.contains(request))
             return false;
         *answer = answers.value(request);
         return true;
     }
     void setTimeout(int milliseconds) override { timeoutMs = milliseconds; }
+    int timeout() const override { return timeoutMs; }
     QString lastError() const override { return QStringLiteral("line down"); }
     QString description() const override { return QStringLiteral("script"); }
 
     QHash<QByteArray, QByteArray> answers;
     QList<QByteArray> requests;
+    QList<int> timeouts;
     bool down = false;
-    int timeoutMs = 0;
+    int timeoutMs = 2000;
 };
 
 constexpr int Guard = 16;
@@ -42,6 +45,7 @@ private slots:
     void reads_data();
     void reads();
     void writesAndCommands();
+    void channelOptionLastsOneExchange();
     void answersAreCutToTheBuffer();
     void eventLogEntries();
 };
@@ -166,11 +170,24 @@ void HostIOManagerTest::writesAndCommands()
     transport.requests.clear();
     QVERIFY(io.sendCommand(answer, "%s", "morvek2 tracking start\nmorvek2 cal room start") != 0);
     QVERIFY(transport.requests.isEmpty());
+}
 
+void HostIOManagerTest::channelOptionLastsOneExchange()
+{
+    // The raised timeout covers the slow switch only, even when that exchange fails or the
+    // option came twice; every later read is back to the transport's own timeout.
+    ScriptedTransport transport;
+    ControllerIOManager io(&transport, nullptr, nullptr);
     QCOMPARE(io.setChannelOption(0, 20000, 0), 0);
-    QCOMPARE(transport.timeoutMs, 20000);
-    QCOMPARE(io.channelOptions().size(), 1);
-    QCOMPARE(io.channelOptions().at(0).value, 20000);
+    QCOMPARE(io.setChannelOption(0, 20000, 0), 0);
+    transport.down = true;
+    QVERIFY(io.setParameter("config active_config %s", "demo_area") != 0);
+    transport.down = false;
+    transport.answers.insert("morvek2 get p", "morvek2 set p 1");
+    int value = 0;
+    QCOMPARE(io.getInt(&value, "%s", "p"), 0);
+    QCOMPARE(io.getInt(&value, "%s", "p"), 0);
+    QCOMPARE(transport.timeouts, QList<int>({20000, 2000, 2000}));
 }
 
 void HostIOManagerTest::answersAreCutToTheBuffer()
