@@ -1,44 +1,39 @@
 #include "kit/FakeIOManager.h"
+#include "kit/ModalDriver.h"
 #include "kit/TestMain.h"
 #include "plugin/BackendVersions.h"
 #include "progress/CalibrationProgressDlg.h"
 #include "progress/CameraStatus.h"
 #include "progress/RoomCalMessageReceiver.h"
 
+#include <QLCDNumber>
+#include <QPushButton>
+
 namespace {
 
-BackendVersions version(int minor, int patch = 0)
-{
-    BackendVersions v;
-    v.versionMajor = 1;
-    v.versionMinor = minor;
-    v.versionPatch = patch;
-    return v;
-}
+// The reads of one poll while the calibration runs.
+const QStringList Tick = {"getString status active", "getDouble status progress",
+                          "getString status step_progress", "getString cal step_duration room s01"};
 
-// A run whose start the controller refuses still sets the dialog up (type, tiles) but returns
-// without showing it, which leaves every slot free to be driven by hand.
+// A refused start sets the dialog up but does not show it, leaving its slots to be driven by hand.
 void prepare(CalibrationProgressDlg& dialog, FakeIOManager& io, const QString& type, int cameras)
 {
-    io.answer("cal number_of_steps " + type, "1");
-    io.answer("cal step_pause " + type + " s01", "no");
     io.answer("status active", "none");
     io.answer("morvek2 cal " + type + " start", "morvek2 error");
-    io.answer("camera number_of_cameras", QString::number(cameras));
+    cameras < 0 ? io.fail("camera number_of_cameras")
+                : io.answer("camera number_of_cameras", QString::number(cameras));
     QCOMPARE(dialog.run_calibration(type.toLatin1().constData()), 0);
-    QVERIFY(!dialog.isVisible());
-    const QStringList log = io.logLines;
-    io.clearCalls();
-    io.logLines = log;
+    io.calls.clear();
 }
 
-void running(FakeIOManager& io, const QString& overall, const QString& stepProgress,
-             const QString& duration = QStringLiteral("40"))
+// Answers for a running calibration: progress, step progress, step duration.
+void running(FakeIOManager& io, const QStringList& answers)
 {
     io.answer("status active", "cal");
-    io.answer("status progress", overall);
-    io.answer("status step_progress", stepProgress);
-    io.answer("cal step_duration room s01", duration);
+    const QStringList names{"status progress", "status step_progress",
+                            "cal step_duration room s01"};
+    for (int i = 0; i < 3; ++i)
+        io.answer(names[i], answers[i]);
 }
 
 } // namespace
@@ -50,116 +45,108 @@ class TestProgress : public QObject
 private slots:
     void tileGrid_data();
     void tileGrid();
-    void oneTickReadsAtMostFourValues();
+    void oneTick();
     void progressArithmetic_data();
     void progressArithmetic();
-    void failedReadsKeepTheLastFractions();
     void stallWarning();
-    void oldControllerHasNoTiles();
-    void monitorMessagesNumberAndHighlightTiles();
+    void monitorMessages();
+    void wholeRun_data();
+    void wholeRun();
 };
 
 void TestProgress::tileGrid_data()
 {
+    QTest::addColumn<int>("minor");
     QTest::addColumn<int>("cameras"); // -1: the count cannot be read
     QTest::addColumn<int>("columns");
     QTest::addColumn<QSize>("minimum");
-    QTest::newRow("none") << 0 << 0 << QSize(80, 240);
-    QTest::newRow("7") << 7 << 4 << QSize(580, 378);
-    QTest::newRow("13") << 13 << 5 << QSize(680, 447);
-    QTest::newRow("120") << 120 << 12 << QSize(1380, 930);
-    QTest::newRow("unreadable") << -1 << 0 << QSize(80, 240);
+    QTest::newRow("none") << 11 << 0 << 0 << QSize(80, 240);
+    QTest::newRow("7") << 11 << 7 << 4 << QSize(580, 378);
+    QTest::newRow("13") << 11 << 13 << 5 << QSize(680, 447);
+    QTest::newRow("120") << 11 << 120 << 12 << QSize(1380, 930);
+    QTest::newRow("unreadable") << 11 << -1 << 0 << QSize(80, 240);
+    QTest::newRow("controller 1.10") << 10 << 4 << 0 << QSize(500, 300);
 }
 
 void TestProgress::tileGrid()
 {
+    QFETCH(int, minor);
     QFETCH(int, cameras);
     QFETCH(int, columns);
     QFETCH(QSize, minimum);
-
     FakeIOManager io;
-    BackendVersions v = version(11);
+    BackendVersions v{1, minor, 0, {}};
     CalibrationProgressDlg dialog(&io, nullptr, &v, false);
     // The second run must replace the first run's tiles, not add to them.
     prepare(dialog, io, "room", 5);
-    if (cameras < 0)
-        io.fail("camera number_of_cameras");
     prepare(dialog, io, "room", cameras);
 
-    const int count = qMax(cameras, 0);
+    const int count = minor < 11 ? 0 : qMax(cameras, 0);
+    QCOMPARE(dialog.frame_grid->isHidden(), minor < 11);
     QCOMPARE(dialog.findChildren<CameraStatus*>().size(), count);
     QCOMPARE(int(dialog.tiles().size()), count);
     QCOMPARE(io.logLines, cameras < 0 ? QStringList{"Error: Unable to get the number of cameras"}
                                       : QStringList());
     for (int i = 0; i < count; ++i) {
         CameraStatus* tile = dialog.tiles()[size_t(i)];
-        QCOMPARE(tile->title(), QStringLiteral("c%1").arg(i + 1, 2, 10, QLatin1Char('0')));
-        QCOMPARE(tile->label_tab->text(), QStringLiteral("tab 01"));
+        QCOMPARE(tile->title() + ' ' + tile->label_tab->text(),
+                 QString::asprintf("c%02d tab 01", i + 1));
         QCOMPARE(dialog.gridLayout_cam->itemAtPosition(i / columns, i % columns)->widget(), tile);
     }
     QCOMPARE(dialog.minimumSize(), minimum);
     QCOMPARE(dialog.size(), minimum);
 }
 
-void TestProgress::oneTickReadsAtMostFourValues()
+void TestProgress::oneTick()
 {
     FakeIOManager io;
-    BackendVersions v = version(11);
+    BackendVersions v{1, 11, 0, {}};
     CalibrationProgressDlg dialog(&io, nullptr, &v, false);
-    prepare(dialog, io, "room", 2);
-
-    running(io, "0.29", "1 0.25");
-    io.answer("morvek2 get status camera_progress c01",
-              "morvek2 status camera_progress c01 x 0.29");
-    dialog.update_cal_status();
-    QCOMPARE(io.calls, (QStringList{"getString status active", "getDouble status progress",
-                                    "getString status step_progress",
-                                    "getString cal step_duration room s01"}));
-
+    prepare(dialog, io, "room", 5);
+    running(io, {"0.29", "1 0.25", "40"});
+    const QStringList fractions{"0.004", "0.29", "1.0", "1.2", "nan"};
+    QStringList expected = Tick;
+    for (int i = 0; i < 5; ++i) {
+        const QString command =
+            QString::asprintf("morvek2 get status camera_progress c%02d", i + 1);
+        io.answer(command, "morvek2 s camera_progress c0x x " + fractions[i]);
+        expected << "sendCommand " + command;
+    }
     // Camera progress is fetched on every third tick only.
-    io.clearCalls();
     dialog.update_cam_status();
     dialog.update_cam_status();
-    QVERIFY(io.calls.isEmpty());
+    dialog.update_cal_status();
     dialog.update_cam_status();
-    QCOMPARE(io.calls, (QStringList{"sendCommand morvek2 get status camera_progress c01",
-                                    "sendCommand morvek2 get status camera_progress c02"}));
+    QCOMPARE(io.calls, expected);
+
     // The same fraction: the overall bar floors a double product, the tile truncates a float one.
     QCOMPARE(dialog.progressBar_overall->value(), 28);
-    QCOMPARE(dialog.tiles()[0]->progressBar->value(), 29);
-
-    // Any other activity, or none readable, ends the tick after the first read.
-    io.clearCalls();
-    io.answer("status active", "pause 1");
-    dialog.update_cal_status();
-    io.fail("status active");
-    dialog.update_cal_status();
-    QCOMPARE(io.calls, (QStringList{"getString status active", "getString status active"}));
+    const QString bar = QStringLiteral(
+        "QProgressBar{border: 1px solid grey;border-radius: "
+        "15px;}\nQProgressBar::chunk{background: "
+        "qlineargradient(x1: 0, y1: 0.5, x2: 1, y2: 0.5, stop: 0 %1, stop: 1 white);}");
+    QStringList bars;
+    for (CameraStatus* tile : dialog.tiles())
+        bars << QString::number(tile->progressBar->value()) +
+                    (tile->progressBar->styleSheet() == bar.arg("green") ? "g" : "") +
+                    (tile->progressBar->styleSheet() == bar.arg("blue") ? "b" : "");
+    QCOMPARE(bars, QStringList({"0b", "29b", "100g", "0b", "0b"}));
 }
 
 void TestProgress::progressArithmetic_data()
 {
-    QTest::addColumn<QStringList>("answers"); // progress, step progress, step duration
-    QTest::addColumn<int>("minor");           // controller 1.minor
+    QTest::addColumn<QStringList>("answers");
+    QTest::addColumn<int>("minor");
     QTest::addColumn<int>("bar");
-    QTest::addColumn<QString>("remaining"); // seconds; empty: label untouched
+    QTest::addColumn<int>("remaining"); // seconds; -1: the label was left alone
     QTest::addColumn<QString>("info");
-
     const QString calc = QStringLiteral("calculating...");
-    QTest::newRow("0.29") << QStringList{"0.29", "1 0.25", "41"} << 11 << 28 << "30"
-                          << "";
-    QTest::newRow("0.999") << QStringList{"0.999", "1 0.99", "40"} << 4 << 99 << "0"
-                           << "";
-    QTest::newRow("done in step 1")
-        << QStringList{"1.0", "1 1.0", "40"} << 11 << 100 << "0" << calc;
-    QTest::newRow("done in step 2") << QStringList{"1.0", "2 1.0", "40"} << 11 << 100 << "0"
-                                    << "";
-    QTest::newRow("bad duration") << QStringList{"0.1", "1 0.5", "soon"} << 11 << 10 << ""
-                                  << "";
-    QTest::newRow("version 1.3") << QStringList{"0.1", "1 0.5", "60"} << 3 << 10 << ""
-                                 << "";
-    QTest::newRow("nan") << QStringList{"nan", "1 nan", "60"} << 11 << 0 << ""
-                         << "";
+    QTest::newRow("0.29") << QStringList{"0.29", "1 0.25", "41"} << 11 << 28 << 30 << "";
+    QTest::newRow("0.999") << QStringList{"0.999", "1 0.99", "40"} << 4 << 99 << 0 << "";
+    QTest::newRow("done in step 1") << QStringList{"1.0", "1 1.0", "40"} << 11 << 100 << 0 << calc;
+    QTest::newRow("done in step 2") << QStringList{"1.0", "2 1.0", "40"} << 11 << 100 << 0 << "";
+    QTest::newRow("version 1.3") << QStringList{"0.1", "1 0.5", "60"} << 3 << 10 << -1 << "";
+    QTest::newRow("nan") << QStringList{"nan", "1 nan", "60"} << 11 << 0 << -1 << "";
 }
 
 void TestProgress::progressArithmetic()
@@ -167,154 +154,202 @@ void TestProgress::progressArithmetic()
     QFETCH(QStringList, answers);
     QFETCH(int, minor);
     QFETCH(int, bar);
-    QFETCH(QString, remaining);
+    QFETCH(int, remaining);
     QFETCH(QString, info);
-
     FakeIOManager io;
-    BackendVersions v = version(minor);
+    BackendVersions v{1, minor, 0, {}};
     CalibrationProgressDlg dialog(&io, nullptr, &v, false);
     prepare(dialog, io, "room", 0);
-    running(io, answers[0], answers[1], answers[2]);
+    running(io, answers);
+    io.clearCalls();
     dialog.update_cal_status();
     QCOMPARE(dialog.progressBar_overall->value(), bar);
     QCOMPARE(dialog.label_remaining_time->text(),
-             remaining.isEmpty() ? remaining : "remaining time: " + remaining + " seconds");
+             remaining < 0 ? QString() : QString("remaining time: %1 seconds").arg(remaining));
     QCOMPARE(dialog.label_info->text(), info);
     QCOMPARE(io.callsOf("getString").contains("cal step_duration room s01"), minor >= 4);
-}
-
-void TestProgress::failedReadsKeepTheLastFractions()
-{
-    FakeIOManager io;
-    BackendVersions v = version(11);
-    CalibrationProgressDlg dialog(&io, nullptr, &v, false);
-    prepare(dialog, io, "room", 0);
-    running(io, "0.37", "1 0.5", "100");
-    dialog.update_cal_status();
-
-    // The values outlive the dialog: a fresh one whose reads fail shows the last ones.
-    CalibrationProgressDlg other(&io, nullptr, &v, false);
-    prepare(other, io, "room", 0);
-    running(io, "", "", "40");
-    io.fail("status progress");
-    other.update_cal_status();
-    QCOMPARE(other.progressBar_overall->value(), 37);
-    QCOMPARE(other.label_remaining_time->text(), QStringLiteral("remaining time: 20 seconds"));
 }
 
 void TestProgress::stallWarning()
 {
     FakeIOManager io;
-    BackendVersions v = version(11);
+    BackendVersions v{1, 11, 0, {}};
     CalibrationProgressDlg dialog(&io, nullptr, &v, false);
     prepare(dialog, io, "room", 0);
     auto* warningTimer = dialog.findChild<QTimer*>("warningTimer");
     warningTimer->setInterval(20);
 
-    running(io, "0.37", "1 0.3");
+    running(io, {"0.37", "1 0.3", "40"});
     dialog.update_cal_status();
     QVERIFY(!warningTimer->isActive());
     dialog.update_cal_status();
-    QVERIFY(warningTimer->isActive());
     QTRY_COMPARE(dialog.label_warning->text(),
                  QStringLiteral("<b><font color=red>Please move the wand in the view scope of ALL "
                                 "cameras!</font></b>"));
     QVERIFY(dialog.label_info->isHidden());
-
-    running(io, "0.38", "1 0.3");
+    running(io, {"0.38", "1 0.3", "40"});
     dialog.update_cal_status();
     QVERIFY(dialog.label_warning->text().isEmpty());
     QVERIFY(!warningTimer->isActive());
 
-    // Once the measurement is complete the warning can no longer be armed.
-    running(io, "1.0", "1 1.0");
+    // Neither once the measurement is complete nor for another type is the warning armed.
+    running(io, {"1.0", "1 1.0", "40"});
     dialog.update_cal_status();
     dialog.update_cal_status();
-    QCOMPARE(dialog.label_info->text(), QStringLiteral("calculating..."));
-    QVERIFY(!dialog.label_info->isHidden());
     QVERIFY(!warningTimer->isActive());
-
-    // Other calibration types never warn.
-    CalibrationProgressDlg hand(&io, nullptr, &v, false);
-    prepare(hand, io, "hand", 0);
-    running(io, "0.2", "1 0.2");
+    prepare(dialog, io, "hand", 0);
+    running(io, {"0.2", "1 0.2", "40"});
     for (int tick = 0; tick < 3; ++tick)
-        hand.update_cal_status();
-    QVERIFY(!hand.findChild<QTimer*>("warningTimer")->isActive());
+        dialog.update_cal_status();
+    QVERIFY(!warningTimer->isActive());
 }
 
-void TestProgress::oldControllerHasNoTiles()
+void TestProgress::monitorMessages()
 {
     FakeIOManager io;
-    BackendVersions old = version(10, 99);
-    CalibrationProgressDlg dialog(&io, nullptr, &old, false);
-    QVERIFY(!dialog.frame_name->isHidden());
-    QVERIFY(dialog.frame_grid->isHidden());
-    prepare(dialog, io, "room", 4);
-    QVERIFY(dialog.tiles().empty());
-    for (int tick = 0; tick < 3; ++tick)
-        dialog.update_cam_status();
-    io.deliver("Monitor2dTabChanged 1 0,1,2,3");
-    QVERIFY(io.calls.isEmpty());
-
-    BackendVersions preRelease = version(11, -1);
-    CalibrationProgressDlg withTiles(&io, nullptr, &preRelease, false);
-    QVERIFY(withTiles.frame_name->isHidden());
-}
-
-void TestProgress::monitorMessagesNumberAndHighlightTiles()
-{
-    FakeIOManager io;
-    BackendVersions v = version(11);
+    BackendVersions v{1, 11, 0, {}};
     CalibrationProgressDlg dialog(&io, nullptr, &v, false);
     QCOMPARE(io.calls, QStringList{"registerReceiver RoomCalModule"});
     prepare(dialog, io, "room", 9);
-    const auto tabs = [&dialog] {
-        QStringList shown;
+    const QPalette palette = QApplication::palette();
+    const QString style =
+        QStringLiteral(
+            "QGroupBox{background-color: %1;color: %2;border: %3px solid gray;border-radius: "
+            "5px;margin-top: 1ex;}\n%4QGroupBox::title {subcontrol-origin: margin;"
+            "subcontrol-position: top center;padding: 0 3px;border: 1px solid gray;border-radius: "
+            "5px;background-color: %1;color: %2;}")
+            .arg(palette.color(QPalette::Active, QPalette::Highlight).name(),
+                 palette.color(QPalette::Active, QPalette::WindowText).name());
+    // Per tile: its tab, then "*" for the most-active border, "-" without ("?" for neither).
+    const auto shown = [&] {
+        QStringList tiles;
         for (CameraStatus* tile : dialog.tiles())
-            shown << tile->label_tab->text().mid(4);
-        return shown.join(QLatin1Char(' '));
-    };
-    const auto highlighted = [&dialog] {
-        QList<int> active;
-        for (size_t i = 0; i < dialog.tiles().size(); ++i)
-            if (dialog.tiles()[i]->styleSheet().contains(QLatin1String("border: 4px")))
-                active << int(i);
-        return active;
+            tiles << tile->label_tab->text().mid(4) +
+                         (tile->styleSheet() == style.arg("4", " ")  ? "*"
+                          : tile->styleSheet() == style.arg("0", "") ? "-"
+                                                                     : "?");
+        return tiles.join(QLatin1Char(' '));
     };
 
     io.deliver("Monitor2dTabChanged 2 8,7,6,5,4,3,2,1,0");
-    QCOMPARE(tabs(), QStringLiteral("05 04 04 03 03 02 02 01 01"));
-    // Entries that are no camera with a tile are skipped but keep their place.
-    io.deliver("Monitor2dTabChanged 4 3,x,,-1,9,2,1,0,7");
-    QCOMPARE(tabs(), QStringLiteral("02 02 02 01 03 02 02 03 01"));
-    for (const char* malformed :
-         {"Monitor2dTabChanged 0 1,2", "Monitor2dTabChanged x 1,2", "Monitor2dTabChanged"})
-        io.deliver(malformed);
-    QCOMPARE(tabs(), QStringLiteral("02 02 02 01 03 02 02 03 01"));
-
+    QCOMPARE(shown(), QStringLiteral("05- 04- 04- 03- 03- 02- 02- 01- 01-"));
+    // Entries naming no tile are skipped but keep their place; the name need not end in a blank.
+    io.deliver("Monitor2dTabChangedX 4 3,x,,-1,9,2,1,0,7");
     io.deliver("Monitor2dMostActive 2,5");
-    QCOMPARE(highlighted(), (QList<int>{2, 5}));
+    const QString settled = QStringLiteral("02- 02- 02* 01- 03- 02* 02- 03- 01-");
+    QCOMPARE(shown(), settled);
+    for (const char* ignored :
+         {"Monitor2dTabChanged 0 1,2", "Monitor2dTabChanged x 1,2", "Monitor2dTabChanged",
+          "monitor2dtabchanged 1 0,1,2", "Monitor3dTabChanged 1 0,1,2", "monitor2dmostactive 1"})
+        io.deliver(ignored);
+    QCOMPARE(shown(), settled);
     io.deliver("Monitor2dMostActive 8,02, 3");
-    QCOMPARE(highlighted(), QList<int>{8});
+    QCOMPARE(shown(), QStringLiteral("02- 02- 02- 01- 03- 02- 02- 03- 01*"));
     io.deliver("Monitor2dMostActive");
-    QCOMPARE(highlighted(), QList<int>{});
+    const QString plain = QStringLiteral("02- 02- 02- 01- 03- 02- 02- 03- 01-");
+    QCOMPARE(shown(), plain);
 
     // After detaching, even a host that still holds the receiver reaches nothing.
     auto* receiver = dialog.findChild<RoomCalMessageReceiver*>();
     dialog.detach_receiver();
     QCOMPARE(io.calls, QStringList{"unregisterReceiver RoomCalModule"});
     QVERIFY(io.receivers.isEmpty());
+    QCOMPARE(receiver->receiveMessage(nullptr, 0, nullptr), 0);
     receiver->receiveMessage("Monitor2d", 0, "Monitor2dMostActive 0,1");
     receiver->receiveMessage("Monitor2d", 0, "Monitor2dTabChanged 1 0,1,2");
-    QCOMPARE(highlighted(), QList<int>{});
-    QCOMPARE(tabs(), QStringLiteral("02 02 02 01 03 02 02 03 01"));
-    dialog.detach_receiver();
-    QCOMPARE(io.calls.size(), 1);
+    QCOMPARE(shown(), plain);
+}
 
-    // A dialog that goes without being detached must not leave the host a dangling receiver.
-    delete new CalibrationProgressDlg(&io, nullptr, &v, false);
-    QVERIFY(io.receivers.isEmpty());
+// Whole runs through the modal loops, each judged by the complete exchange with the controller.
+void TestProgress::wholeRun_data()
+{
+    QTest::addColumn<QString>("activity"); // "status active", one per poll, the last repeats
+    QTest::addColumn<int>("pause");        // seconds before the start, 0 for none
+    QTest::addColumn<QString>("action");   // a button of the countdown or progress dialog, or "box"
+    QTest::addColumn<int>("result");
+    QTest::addColumn<QStringList>("after"); // exchanges after the set-up reads
+
+    const QStringList start = {Tick[0], "sendCommand morvek2 tracking stop",
+                               "sendCommand morvek2 cal room start"};
+    const QStringList idle = {Tick[0], "sendCommand morvek2 cal room start", Tick[0]};
+    QTest::newRow("completes") << "cal,cal,cal,none" << 0 << "" << 1
+                               << start + Tick + Tick + QStringList{Tick[0]};
+    QTest::newRow("controller error")
+        << "cal,cal,err" << 0 << "box" << 0
+        << start + Tick + QStringList{Tick[0], "sendCommand morvek2 get status err"};
+    // The number of polls before the click depends on timing, so they are left out.
+    QTest::newRow("cancelled") << "cal" << 0 << "pb_cancel" << 0
+                               << start + QStringList{"sendCommand morvek2 cal room stop"};
+    QTest::newRow("countdown cancelled") << "none" << 3 << "pushButton" << 0 << QStringList();
+    QTest::newRow("start now") << "none" << 9 << "pushButton_2" << 1 << idle;
+    QTest::newRow("count runs out") << "none" << 1 << "" << 1 << idle;
+}
+
+void TestProgress::wholeRun()
+{
+    QFETCH(QString, activity);
+    QFETCH(int, pause);
+    QFETCH(QString, action);
+    QFETCH(int, result);
+    QFETCH(QStringList, after);
+    FakeIOManager io;
+    io.answer("cal step_pause room s01", pause ? QString("yes %1").arg(pause) : "no");
+    io.answer("morvek2 cal room start", "morvek2 ok");
+    running(io, {"0.5", "1 0.5", "30"});
+    io.answer("morvek2 get status err", "morvek2 status err \"<b>Wand</b> %s not found\" \"x\"");
+    const QStringList script = activity.split(',');
+    int polls = 0;
+    io.setHandler([&](const QString& op, const QString& text) {
+        return op + ' ' + text == QLatin1String("getString status active")
+                   ? std::make_optional(
+                         FakeIOManager::Reply{0, script.at(qMin(polls++, script.size() - 1))})
+                   : std::nullopt;
+    });
+    BackendVersions v{1, 4, 0, {}};
+    CalibrationProgressDlg dialog(&io, nullptr, &v, false);
+    io.clearCalls();
+
+    ModalDriver driver;
+    int displayed = -1;
+    if (pause)
+        driver.on("CountdownDialog", [&](QWidget* w) {
+            displayed = w->findChild<QLCDNumber*>("lcdNumber")->intValue();
+            if (!action.isEmpty())
+                w->findChild<QPushButton*>(action)->click();
+        });
+    else if (action == QLatin1String("pb_cancel"))
+        driver.click("CalibrationProgressDialog", action);
+    QStringList box;
+    if (action == QLatin1String("box"))
+        driver.on("QMessageBox", [&](QWidget* w) {
+            auto* b = qobject_cast<QMessageBox*>(w);
+            box << b->windowTitle() << b->text()
+                << QString::number(b->textFormat() == Qt::PlainText &&
+                                   b->icon() == QMessageBox::Critical &&
+                                   b->parentWidget() == &dialog);
+            b->button(QMessageBox::Ok)->click();
+        });
+    // A countdown that never reaches zero would otherwise hang the suite.
+    QTimer::singleShot(3000, &driver, [] { ModalDriver::closeAllModals(); });
+    const qint64 started = QDateTime::currentMSecsSinceEpoch();
+    QCOMPARE(dialog.run_calibration("room"), result);
+    QVERIFY2(driver.done() && driver.errors().isEmpty(), qPrintable(driver.errors().join('\n')));
+    QCOMPARE(displayed, pause ? pause : -1);
+    QVERIFY(!action.isEmpty() || !pause || QDateTime::currentMSecsSinceEpoch() - started >= 900);
+    QCOMPARE(box, action == QLatin1String("box")
+                      ? QStringList({"Calibration Error", "<b>Wand</b> %s not found", "1"})
+                      : QStringList());
+    QStringList calls;
+    for (int i = 0; i < io.calls.size(); ++i)
+        if (action != QLatin1String("pb_cancel") || i < 6 || !Tick.contains(io.calls[i]))
+            calls << io.calls[i];
+    QCOMPARE(calls, QStringList({"getString cal type_desc room", "getInt cal number_of_steps room",
+                                 "getString cal step_pause room s01"}) +
+                        after);
+    // Once a run is over nothing may poll the controller any more.
+    const int total = io.calls.size();
+    QTest::qWait(250);
+    QCOMPARE(io.calls.size(), total);
 }
 
 ROOMCAL_TEST_MAIN(TestProgress)
