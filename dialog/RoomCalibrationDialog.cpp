@@ -20,9 +20,6 @@ namespace CT = ControllerText;
 namespace {
 const double DefaultDuration = 30.0;
 const QString MidCamera = QStringLiteral("mid_camera");
-// Far beyond any real installation; keeps a garbled camera count from stalling the dialog in
-// thousands of controller exchanges.
-const int MaxCameras = 999;
 
 void enableAll(std::initializer_list<QWidget*> widgets, bool enabled)
 {
@@ -163,6 +160,7 @@ void RoomCalibrationDialog::load_coordinate_types()
         }
         if (count < 1)
             return;
+        count = CT::boundedCount(count);
 
         bool cleared = false;
         bool failed = false;
@@ -554,7 +552,7 @@ void RoomCalibrationDialog::fill_static_cameras()
     m_tableReady = false;
     int count = 0;
     CT::getInt(m_io, QStringLiteral("camera number_of_cameras"), &count);
-    count = qBound(0, count, MaxCameras);
+    count = CT::boundedCount(count);
     tableStaticCameras->setRowCount(count);
 
     for (int i = 1; i <= count; ++i) {
@@ -750,7 +748,7 @@ void RoomCalibrationDialog::write_record()
 {
     int cameras = 0;
     CT::getInt(m_io, QStringLiteral("camera number_of_cameras"), &cameras);
-    cameras = qBound(0, cameras, MaxCameras);
+    cameras = CT::boundedCount(cameras);
 
     CalibrationRecord::appendLine(CalibrationRecord::header(QDateTime::currentDateTime()));
     double wand[2] = {0.0, 0.0};

@@ -17,9 +17,21 @@ QStringList words(const QString& answer);
 // The word at a 0-based position, or an empty text when the answer is shorter.
 QString word(const QString& answer, int index);
 QString withoutQuotes(QString text);
+// Counts the controller reports (cameras, configurations, coordinate types) are bounded before
+// anything loops over them: far beyond any real installation, a garbled answer would otherwise
+// stall the GUI in millions of exchanges or rows.
+constexpr int MaxCount = 999;
+inline int boundedCount(int count)
+{
+    return count < 0 ? 0 : count > MaxCount ? MaxCount : count;
+}
+
 // Camera, slot and step names: c01 ... c99, c100.
 QString numbered(char prefix, int number);
-inline QString cameraName(int number) { return numbered('c', number); }
+inline QString cameraName(int number)
+{
+    return numbered('c', number);
+}
 // A NUL-terminated answer buffer as text; never reads past the buffer even when unterminated.
 QString fromBuffer(const char* buffer);
 

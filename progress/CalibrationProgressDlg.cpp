@@ -90,9 +90,6 @@ const std::vector<int>& columnTable()
     return table;
 }
 
-// Far more cameras than any installation has; keeps a garbled count from stalling the GUI.
-constexpr int MaxCameras = 999;
-
 } // namespace
 
 CalibrationProgressDlg::CalibrationProgressDlg(IOManager* io, QWidget* parent,
@@ -299,7 +296,7 @@ void CalibrationProgressDlg::build_camera_tiles()
         count = 0;
         ControllerText::log(m_io, QStringLiteral("Error: Unable to get the number of cameras"));
     }
-    m_cameraCount = qBound(0, count, MaxCameras);
+    m_cameraCount = ControllerText::boundedCount(count);
     const int columns = tileColumns(m_cameraCount);
 
     for (int row = 0; row < gridLayout_cam->rowCount(); ++row) {

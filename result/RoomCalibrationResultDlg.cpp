@@ -70,7 +70,7 @@ void RoomCalibrationResultDlg::fill_cameras()
     int cameras = 0;
     if (m_io)
         ControllerText::getInt(m_io, QStringLiteral("camera number_of_cameras"), &cameras);
-    cameras = qBound(0, cameras, MaxCameras);
+    cameras = ControllerText::boundedCount(cameras);
     tableWidget->setRowCount(cameras);
 
     for (int k = 1; k <= cameras; ++k) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "plugin/ControllerText.h"
+
 #include "ui_RoomCalibrationResultDialog.h"
 
 #include <QDialog>
@@ -19,9 +21,7 @@ public:
     RoomCalibrationResultDlg(IOManager* io, QWidget* parent, BackendVersions* versions,
                              bool recalibration);
 
-    // Upper bound for the camera count the controller reports, so that a garbled answer cannot
-    // make the table allocate millions of rows.
-    static constexpr int MaxCameras = 999;
+    static constexpr int MaxCameras = ControllerText::MaxCount;
 
 public slots:
     int update_and_exec();

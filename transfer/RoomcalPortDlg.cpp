@@ -76,6 +76,7 @@ void RoomcalPortDlg::fill_config_table()
     int count = 0;
     if (!CT::getInt(m_io, QStringLiteral("config number_of_configs"), &count))
         count = 0;
+    count = CT::boundedCount(count);
     table->setRowCount(qMax(0, count - 1));
     table->clearContents();
 
@@ -133,6 +134,8 @@ bool RoomcalPortDlg::read_room_calibration()
         CT::log(m_io, QStringLiteral("Error: Unable to get number of cameras"));
         return false;
     }
+    // A snapshot cut short by the bound never matches a target's count, so nothing is sent.
+    cameras = CT::boundedCount(cameras);
     for (int camera = 1; camera <= cameras; ++camera) {
         QString answer;
         if (!CT::sendCommand(m_io,
