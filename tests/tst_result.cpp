@@ -2,183 +2,182 @@
 #include "kit/ModalDriver.h"
 #include "kit/TestMain.h"
 #include "plugin/BackendVersions.h"
+#include "result/RoomAdjustment.h"
 #include "result/RoomCalibrationResultDlg.h"
 
-#include <QHeaderView>
-#include <QMetaMethod>
+#include <QImage>
 
 namespace {
-const QString DialogName = QStringLiteral("RoomCalibrationResultDialog");
-const QString Warning = QStringLiteral("<b><font color=red>Accept this room calibration will reset "
-                                       "the room adjustment.</font></b>");
-const QString RotationWrite =
-    QStringLiteral("tracking extra_rotation 1.000000 0.000000 0.000000 0.000000 1.000000 "
-                   "0.000000 0.000000 0.000000 1.000000");
-
-BackendVersions version(int major, int minor, int patch)
-{
-    BackendVersions v;
-    v.versionMajor = major;
-    v.versionMinor = minor;
-    v.versionPatch = patch;
-    return v;
-}
-
-QStringList column(const QTableWidget* table, int col)
-{
-    QStringList texts;
-    for (int row = 0; row < table->rowCount(); ++row)
-        texts << (table->item(row, col) ? table->item(row, col)->text() : QStringLiteral("<none>"));
-    return texts;
-}
+const QString Identity = QStringLiteral("1 0 0 0 1 0 0 0 1");
+const QStringList Reads = {"getString tracking extra_rotation",
+                           "getString tracking extra_translation",
+                           "getDouble tracking extra_scaling"};
+const QStringList Writes = {"tracking extra_rotation 1.000000 0.000000 0.000000 0.000000 1.000000 "
+                            "0.000000 0.000000 0.000000 1.000000",
+                            "tracking extra_translation 0.000 0.000 0.000",
+                            "tracking extra_scaling 1.0000"};
+const QStringList Failures = {"Error during changing rotation angles",
+                              "Error during changing zero point",
+                              "Error during changing scaling factor"};
 } // namespace
 
-class TestResultDialog : public QObject
+class TestResult : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void slotOrder()
-    {
-        // The host looks slots up by index, so their order is part of the interface.
-        RoomCalibrationResultDlg dlg(nullptr, nullptr, nullptr, false);
-        QStringList slotNames;
-        const QMetaObject* mo = dlg.metaObject();
-        for (int i = mo->methodOffset(); i < mo->methodCount(); ++i)
-            slotNames << QString::fromLatin1(mo->method(i).methodSignature());
-        QCOMPARE(slotNames,
-                 QStringList({"update_and_exec()", "accept()", "showEvent(QShowEvent*)"}));
-    }
-
-    void showsResults()
-    {
-        FakeIOManager io;
-        io.answer("roomcal wand_residual", "12.3 0.1234");
-        io.answer("camera number_of_cameras", "5");
-        io.answer("roomcal cam_residual c01", "0.08 0.987");
-        io.answer("roomcal cam_residual c02", "0 0.999");
-        io.answer("roomcal cam_residual c03", "1.005 1.0");
-        io.answer("roomcal cam_residual c04", "2.5 0.005");
-        // c05 cannot be read and shows zeros.
-        RoomCalibrationResultDlg dlg(&io, nullptr, nullptr, false);
-
-        bool okHadFocus = false;
-        int width0 = 0, width1 = 0, tableWidth = 0;
-        ModalDriver driver;
-        driver.on(DialogName, [&](QWidget*) {
-            okHadFocus = dlg.focusWidget() == dlg.pushButton_2;
-            width0 = dlg.tableWidget->columnWidth(0);
-            width1 = dlg.tableWidget->columnWidth(1);
-            tableWidth = dlg.tableWidget->width();
-            dlg.pushButton_3->click();
-        });
-        QCOMPARE(dlg.update_and_exec(), int(QDialog::Rejected));
-        QVERIFY2(driver.done() && driver.errors().isEmpty(), qPrintable(driver.errors().join(';')));
-
-        QCOMPARE(dlg.label_wand_res->text(), QStringLiteral("12.30 mm"));
-        QCOMPARE(dlg.label_wand_range->text(), QStringLiteral("0.12 mm"));
-        QCOMPARE(column(dlg.tableWidget, 0), QStringList({"c01", "c02", "c03", "c04", "c05"}));
-        QCOMPARE(column(dlg.tableWidget, 1),
-                 QStringList({"0.08 mm", "0.00 mm", "1.00 mm", "2.50 mm", "0.00 mm"}));
-        QCOMPARE(column(dlg.tableWidget, 2), QStringList({"98%", "99%", "100%", "0%", "0%"}));
-        QCOMPARE(dlg.label_roomAdjustment_reset_warning->text(), QString());
-        QVERIFY(okHadFocus);
-        // The two narrow columns share a third each; the stretching last one takes the rest.
-        QCOMPARE(width0, width1);
-        QVERIFY(width0 != 90 && width0 > 0 && 2 * width0 < tableWidth);
-
-        QCOMPARE(io.calls.mid(0, 3),
-                 QStringList({"getDoubles roomcal wand_residual", "getInt camera number_of_cameras",
-                              "getDoubles roomcal cam_residual c01"}));
-    }
-
-    void tableHeight_data()
-    {
-        QTest::addColumn<QString>("count");
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<int>("minimumHeight");
-        QTest::newRow("none") << "0" << 0 << 24;
-        QTest::newRow("ten") << "10" << 10 << 224;
-        QTest::newRow("twenty-five") << "25" << 25 << 224;
-        QTest::newRow("negative") << "-4" << 0 << 24;
-        QTest::newRow("absurd") << "2000000000" << RoomCalibrationResultDlg::MaxCameras << 224;
-    }
-    void tableHeight()
-    {
-        QFETCH(QString, count);
-        QFETCH(int, rows);
-        QFETCH(int, minimumHeight);
-        FakeIOManager io;
-        io.answer("camera number_of_cameras", count);
-        RoomCalibrationResultDlg dlg(&io, nullptr, nullptr, false);
-        ModalDriver driver;
-        driver.reject(DialogName);
-        QCOMPARE(dlg.update_and_exec(), int(QDialog::Rejected));
-        QVERIFY(driver.done() && driver.errors().isEmpty());
-        QCOMPARE(dlg.tableWidget->rowCount(), rows);
-        QCOMPARE(dlg.tableWidget->minimumHeight(), minimumHeight);
-        if (rows > 0) {
-            QCOMPARE(dlg.tableWidget->item(rows - 1, 0)->text(),
-                     QStringLiteral("c%1").arg(rows, 2, 10, QLatin1Char('0')));
-            QCOMPARE(io.callsOf("getDoubles").size(), rows + 1);
-        }
-    }
-
-    void acceptance_data()
-    {
-        QTest::addColumn<bool>("recalibration");
-        QTest::addColumn<QString>("scaling");
-        QTest::addColumn<int>("minor");
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<bool>("failRotation");
-        QTest::addColumn<bool>("warned");
-        QTest::addColumn<int>("writes");
-        const QString ok = "pushButton_2", cancel = "pushButton_3";
-        QTest::newRow("adjusted, OK") << false << "1.5" << 16 << ok << false << true << 3;
-        QTest::newRow("adjusted, Cancel") << false << "1.5" << 16 << cancel << false << true << 0;
-        QTest::newRow("re-calibration") << true << "1.5" << 16 << ok << false << false << 0;
-        QTest::newRow("not adjusted") << false << "1" << 16 << ok << false << false << 0;
-        QTest::newRow("old controller") << false << "1.5" << 15 << ok << false << false << 0;
-        QTest::newRow("reset fails") << false << "1.5" << 16 << ok << true << true << 1;
-    }
-    void acceptance()
-    {
-        QFETCH(bool, recalibration);
-        QFETCH(QString, scaling);
-        QFETCH(int, minor);
-        QFETCH(QString, button);
-        QFETCH(bool, failRotation);
-        QFETCH(bool, warned);
-        QFETCH(int, writes);
-        FakeIOManager io;
-        io.answer("camera number_of_cameras", "2");
-        io.answer("tracking extra_scaling", scaling);
-        if (failRotation)
-            io.fail(RotationWrite);
-        BackendVersions v = version(0, minor, 0);
-        QWidget parent;
-        RoomCalibrationResultDlg dlg(&io, &parent, &v, recalibration);
-
-        QString warningLine, boxText;
-        ModalDriver driver;
-        driver.on(DialogName, [&](QWidget*) {
-            warningLine = dlg.label_roomAdjustment_reset_warning->text();
-            dlg.findChild<QPushButton*>(button)->click();
-        });
-        if (failRotation)
-            driver.answer(QMessageBox::Ok, nullptr, &boxText);
-
-        QCOMPARE(dlg.update_and_exec(), button == "pushButton_2" ? 1 : 0);
-        QVERIFY2(driver.done() && driver.errors().isEmpty(), qPrintable(driver.errors().join(';')));
-        QCOMPARE(warningLine, warned ? Warning : QString());
-        QCOMPARE(io.callsOf("setParameter").size(), writes);
-        // A failed reset was already reported in its box; the attempt is logged all the same.
-        QCOMPARE(io.calls.last() == "logMessage room adjustment reset", writes > 0);
-        QCOMPARE(io.logLines.size(), writes > 0 ? 1 : 0);
-        QCOMPARE(io.foreignLogEntries, 0);
-        QCOMPARE(boxText, failRotation ? "Error during changing rotation angles" : QString());
-    }
+    void adjustmentCheck_data();
+    void adjustmentCheck();
+    void showsResults();
+    void acceptance_data();
+    void acceptance();
+    void imagesKeepTheirSize();
 };
 
-ROOMCAL_TEST_MAIN(TestResultDialog)
+void TestResult::adjustmentCheck_data()
+{
+    QTest::addColumn<QStringList>("answers"); // rotation, translation, scaling; "-" fails
+    QTest::addColumn<QString>("version");     // "" for no version record
+    QTest::addColumn<bool>("free");
+    QTest::addColumn<int>("reads");
+    const QString v = QStringLiteral("0.16.0");
+    QTest::newRow("identity") << QStringList{Identity, "0 0 0", "1"} << v << true << 3;
+    QTest::newRow("angles all zero")
+        << QStringList{"0.999 0 0 0 1 0 0 0 1", "0 0 0", "1.0"} << v << true << 3;
+    QTest::newRow("turned") << QStringList{"0.99996 -0.0087 0 0.0087 0.99996 0 0 0 1", "0 0 0", "1"}
+                            << v << false << 1;
+    QTest::newRow("shifted") << QStringList{Identity, "0 0 0.001", "1"} << v << false << 2;
+    QTest::newRow("scaled") << QStringList{Identity, "0 0 0", "1.0001"} << v << false << 3;
+    QTest::newRow("scaling unreadable") << QStringList{Identity, "0 0 0", "-"} << v << true << 3;
+    QTest::newRow("only translation read") << QStringList{"-", "1 0 0", "-"} << v << false << 2;
+    // Doubled blanks make empty fields, which shift the numbers to later positions.
+    QTest::newRow("doubled blank rotation")
+        << QStringList{"1  0 0 0 1 0 0 0 1", "0 0 0", "1"} << v << false << 1;
+    QTest::newRow("doubled blank translation")
+        << QStringList{Identity, "0  0 5", "1"} << v << true << 3;
+    const QStringList shifted{Identity, "5 0 0", "1"};
+    QTest::newRow("0.16 pre-release") << shifted << "0.16.-1" << false << 2;
+    QTest::newRow("0.15.9") << shifted << "0.15.9" << true << 0;
+    QTest::newRow("0.16.-2") << shifted << "0.16.-2" << true << 0;
+    QTest::newRow("no version record") << shifted << "" << true << 0;
+}
+
+void TestResult::adjustmentCheck()
+{
+    QFETCH(QStringList, answers);
+    QFETCH(QString, version);
+    QFETCH(bool, free);
+    QFETCH(int, reads);
+    FakeIOManager io;
+    for (int i = 0; i < 3; ++i)
+        answers[i] == "-" ? io.fail(Reads[i].section(' ', 1))
+                          : io.answer(Reads[i].section(' ', 1), answers[i]);
+    const QStringList n = version.split('.');
+    BackendVersions v{n.value(0).toInt(), n.value(1).toInt(), n.value(2).toInt(), {}};
+    QCOMPARE(RoomAdjustment::isFree(&io, version.isEmpty() ? nullptr : &v), free);
+    QCOMPARE(io.calls, Reads.mid(0, reads));
+}
+
+void TestResult::showsResults()
+{
+    for (int cameras : {0, 25}) {
+        FakeIOManager io;
+        io.answer("roomcal wand_residual", "12.3 0.1234");
+        io.answer("camera number_of_cameras", QString::number(cameras));
+        const QStringList residuals{"0.08 0.987", "0 0.999", "1.005 1.0", "2.5 0.005"};
+        for (int c = 0; c < 4; ++c)
+            io.answer(QString::asprintf("roomcal cam_residual c%02d", c + 1), residuals[c]);
+        RoomCalibrationResultDlg dlg(&io, nullptr, nullptr, false);
+        QTimer::singleShot(0, &dlg, &QDialog::reject);
+        QCOMPARE(dlg.update_and_exec(), int(QDialog::Rejected));
+
+        QCOMPARE(dlg.label_wand_res->text() + ", " + dlg.label_wand_range->text(),
+                 "12.30 mm, 0.12 mm");
+        QCOMPARE(dlg.tableWidget->minimumHeight(), cameras ? 224 : 24);
+        QStringList rows;
+        for (int row = 0; row < dlg.tableWidget->rowCount(); ++row)
+            rows << dlg.tableWidget->item(row, 0)->text() + ' ' +
+                        dlg.tableWidget->item(row, 1)->text() + ' ' +
+                        dlg.tableWidget->item(row, 2)->text();
+        // Cameras that cannot be read show zeros.
+        QCOMPARE(rows.mid(0, 4) + rows.mid(24),
+                 cameras ? QStringList({"c01 0.08 mm 98%", "c02 0.00 mm 99%", "c03 1.00 mm 100%",
+                                        "c04 2.50 mm 0%", "c25 0.00 mm 0%"})
+                         : QStringList());
+    }
+}
+
+void TestResult::acceptance_data()
+{
+    QTest::addColumn<bool>("recalibration");
+    QTest::addColumn<QString>("scaling");
+    QTest::addColumn<int>("minor"); // controller 0.minor
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<int>("failing"); // the reset write that fails, -1 for none
+    QTest::addColumn<bool>("warned");
+    QTest::newRow("adjusted, OK") << false << "1.5" << 16 << true << -1 << true;
+    QTest::newRow("adjusted, Cancel") << false << "1.5" << 16 << false << -1 << true;
+    QTest::newRow("re-calibration") << true << "1.5" << 16 << true << -1 << false;
+    QTest::newRow("not adjusted") << false << "1" << 16 << true << -1 << false;
+    QTest::newRow("old controller") << false << "1.5" << 15 << true << -1 << false;
+    for (int failing = 0; failing < 3; ++failing)
+        QTest::newRow(qPrintable(Failures[failing]))
+            << false << "1.5" << 16 << true << failing << true;
+}
+
+void TestResult::acceptance()
+{
+    QFETCH(bool, recalibration);
+    QFETCH(QString, scaling);
+    QFETCH(int, minor);
+    QFETCH(bool, ok);
+    QFETCH(int, failing);
+    QFETCH(bool, warned);
+    FakeIOManager io;
+    io.answer("camera number_of_cameras", "2");
+    io.answer("tracking extra_scaling", scaling);
+    if (failing >= 0)
+        io.fail(Writes[failing]);
+    BackendVersions v{0, minor, 0, {}};
+    QWidget parent;
+    RoomCalibrationResultDlg dlg(&io, &parent, &v, recalibration);
+
+    QString warningLine, box;
+    ModalDriver driver;
+    driver.on("RoomCalibrationResultDialog", [&](QWidget*) {
+        warningLine = dlg.label_roomAdjustment_reset_warning->text();
+        dlg.findChild<QPushButton*>(ok ? "pushButton_2" : "pushButton_3")->click();
+    });
+    if (failing >= 0)
+        driver.on("QMessageBox", [&](QWidget* w) {
+            auto* b = qobject_cast<QMessageBox*>(w);
+            box = QString::number(b->icon()) + ' ' + b->windowTitle() + ": " + b->text();
+            b->button(QMessageBox::Ok)->click();
+        });
+    QCOMPARE(dlg.update_and_exec(), int(ok));
+    QVERIFY2(driver.done() && driver.errors().isEmpty(), qPrintable(driver.errors().join(';')));
+    QCOMPARE(warningLine, warned ? QStringLiteral("<b><font color=red>Accept this room calibration "
+                                                  "will reset the room adjustment.</font></b>")
+                                 : QString());
+    // The reset stops at the first failed write; a failed reset is still logged as attempted.
+    const bool reset = warned && ok;
+    QCOMPARE(io.callsOf("setParameter"), Writes.mid(0, !reset ? 0 : failing < 0 ? 3 : failing + 1));
+    QCOMPARE(io.logLines, reset ? QStringList{"room adjustment reset"} : QStringList());
+    QCOMPARE(io.foreignLogEntries, 0);
+    QCOMPARE(box, failing < 0 ? QString()
+                              : QString("%1 Room adjustment: ").arg(QMessageBox::Warning) +
+                                    Failures[failing]);
+}
+
+// The dialogs lay out around these pictures, so a redrawn image must keep its exact size.
+void TestResult::imagesKeepTheirSize()
+{
+    const QStringList names{"normal",     "powerwall",       "powerwall_standing",
+                            "mid_camera", "mid_camera_tsr3", "lock"};
+    const QList<QSize> sizes{{166, 124}, {166, 124}, {166, 124}, {164, 124}, {164, 102}, {48, 48}};
+    for (int i = 0; i < names.size(); ++i)
+        QCOMPARE(QImage(":/images/" + names[i] + ".png").size(), sizes[i]);
+}
+
+ROOMCAL_TEST_MAIN(TestResult)
 #include "tst_result.moc"
