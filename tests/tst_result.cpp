@@ -43,7 +43,7 @@ void TestResult::adjustmentCheck_data()
     const QString v = QStringLiteral("0.16.0");
     QTest::newRow("identity") << QStringList{Identity, "0 0 0", "1"} << v << true << 3;
     QTest::newRow("angles all zero")
-        << QStringList{"0.999 0 0 0 1 0 0 0 1", "0 0 0", "1.0"} << v << true << 3;
+        << QStringList{"0.999 0 0 0.5 1 0 0.3 0.2 1", "0 0 0", "1.0"} << v << true << 3;
     QTest::newRow("turned") << QStringList{"0.99996 -0.0087 0 0.0087 0.99996 0 0 0 1", "0 0 0", "1"}
                             << v << false << 1;
     QTest::newRow("shifted") << QStringList{Identity, "0 0 0.001", "1"} << v << false << 2;

@@ -21,8 +21,7 @@ QStringList calibration(const QString& tag, int cameras = 2)
     return texts;
 }
 
-// The controller's changing state: which configuration is active and what each one stores, so
-// that a transfer is judged by what ends up stored.
+// What the controller stores per configuration and which one is active: a transfer's outcome.
 struct Controller
 {
     QHash<QString, QStringList> cameras;
@@ -153,7 +152,6 @@ void TestTransfer::listsOtherConfigurations()
              (QStringList{"Hall", "t%s%n", "Atrium", "", shown, "t01", "Studio B", "ann", "no"}));
     QCOMPARE(flags, selectable ? int(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled) : 0);
     QCOMPARE(apply, (QList<bool>{false, true, false}));
-    QVERIFY(io.logLines.isEmpty());
 }
 
 void TestTransfer::transfer_data()
@@ -232,6 +230,8 @@ void TestTransfer::transfer()
             seenBoxes << box->windowTitle() + QStringLiteral(": ") + box->text();
             box->button(QMessageBox::Ok)->click();
         });
+    // A box that no step expects would otherwise wait forever.
+    QTimer::singleShot(5000, &driver, [] { ModalDriver::closeAllModals(); });
     dialog.fill_and_exec();
     QVERIFY2(driver.done() && driver.errors().isEmpty(), qPrintable(driver.errors().join('\n')));
 
