@@ -1,0 +1,216 @@
+// The host's command channel: parsing over a scripted transport, and the TCP transport against
+// a line server that runs in its own thread, since the transport blocks while it waits.
+#include "host/ControllerIOManager.h"
+#include "host/TcpTransport.h"
+#include "kit/TestMain.h"
+
+#include <QHash>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+#include <cstring>
+#include <functional>
+
+namespace {
+// Requests that the line server answers oddly, and how.
+const QByteArrayList Odd = {"late", "stray", "silent", "hangup", "two", "crlf", "long"};
+const QByteArray Long(TcpTransport::MaxAnswerLine + 10, 'x');
+const QByteArrayList OddReplies = {"late\n", "stray\n", "", "", "one\ntwo\n", "ok crlf\r\n", Long};
+
+struct ScriptedTransport : ControllerTransport
+{
+    bool transact(const QByteArray& request, QByteArray* answer) override
+    {
+        requests << request;
+        timeouts << timeoutMs;
+        *answer = answers.value(request);
+        return answers.contains(request);
+    }
+    void setTimeout(int milliseconds) override { timeoutMs = milliseconds; }
+    int timeout() const override { return timeoutMs; }
+    QString description() const override { return QStringLiteral("script"); }
+
+    QHash<QByteArray, QByteArray> answers;
+    QList<QByteArray> requests;
+    QList<int> timeouts;
+    int timeoutMs = 2000;
+};
+
+// Answers "ok <request>", except for a few requests that misbehave on purpose.
+void answerLines(QTcpServer* server)
+{
+    QObject::connect(server, &QTcpServer::newConnection, server, [server] {
+        while (QTcpSocket* socket = server->nextPendingConnection()) {
+            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+                while (socket->canReadLine()) {
+                    const QByteArray request = socket->readLine().trimmed();
+                    // A slow answer, and an answer followed a moment later by a line nobody
+                    // asked for. Like a controller, the server takes its requests in order.
+                    if (request == "late" || request == "stray") {
+                        socket->write(request == "stray" ? "ok stray\n" : "");
+                        socket->flush();
+                        QThread::msleep(request == "late" ? 300 : 100);
+                    }
+                    const int i = Odd.indexOf(request);
+                    socket->write(i < 0 ? "ok " + request + '\n' : OddReplies.at(i));
+                    if (request == "hangup" || request == "bye")
+                        socket->disconnectFromHost();
+                }
+            });
+        }
+    });
+}
+
+constexpr int Guard = 16;
+} // namespace
+
+class HostChannelTest : public QObject
+{
+    Q_OBJECT
+    QThread m_thread;
+
+public:
+    ~HostChannelTest() override
+    {
+        m_thread.quit();
+        m_thread.wait();
+    }
+
+private slots:
+    void exchanges_data()
+    {
+        QTest::addColumn<QString>("op");
+        QTest::addColumn<QByteArray>("answer");
+        // "!" for a failure of the host's own, "!N" for the controller's error N, followed by
+        // the out values: answer text, int, double, flag and the three doubles.
+        QTest::addColumn<QString>("expected");
+        const auto row = [](const char* op, const QByteArray& answer, QString expected) {
+            if (expected.startsWith('!'))
+                expected += " Z|4242|-77|1|-7 -7 -7";
+            QTest::newRow(QByteArray(op).append(": ").append(answer.left(30)).constData())
+                << QString::fromLatin1(op) << answer << expected;
+        };
+        const QByteArray set = "morvek2 set p ", tooLong(500, 'v');
+        const QString cut = QString(199, 'v');
+        row("getString", set + "wand 1", "wand 1|4242|-77|1|-7 -7 -7");
+        row("getString", set + tooLong, cut + "|4242|-77|1|-7 -7 -7");
+        row("getString", "morvek2 set px 3", "!");
+        row("getString", "morvek2 err 7 \"no such\"", "!7");
+        row("getString", "morvek2 err", "!");
+        row("getInt", set + "-12", "Z|-12|-77|1|-7 -7 -7");
+        row("getInt", set + "12abc", "!");
+        row("getDouble", set + "1.25", "Z|4242|1.25|1|-7 -7 -7");
+        row("getDouble", set + "nan", "!");
+        row("getFlag", set + "no", "Z|4242|-77|0|-7 -7 -7");
+        row("getDoubles", set + "1 -2.5 3e2 4", "Z|4242|-77|1|1 -2.5 300");
+        row("getDoubles", set + "1 2", "!");
+        row("getDoubles", set + "1 x 3", "!");
+        row("sendCommand", tooLong, cut + "|4242|-77|1|-7 -7 -7");
+        row("sendCommand", "morvek2 err 3 \"not running\"", "!3");
+        row("setParameter", "morvek2 ok", "Z|4242|-77|1|-7 -7 -7");
+        row("setParameter", set + "1.5", "!");
+        row("setParameter", "morvek2 err 12 \"camera unknown\"", "!12");
+    }
+
+    void exchanges()
+    {
+        QFETCH(QString, op);
+        QFETCH(QByteArray, answer);
+        QFETCH(QString, expected);
+        // The values are formatted into the request by the channel.
+        const QByteArray request = op == "setParameter"  ? "morvek2 set p 1.5"
+                                   : op == "sendCommand" ? "morvek2 cal room stop"
+                                                         : "morvek2 get p";
+        ScriptedTransport transport;
+        transport.answers.insert(request, answer);
+        ControllerIOManager io(&transport, nullptr, nullptr);
+
+        // The guard bytes behind the 200-byte answer buffer must survive any answer.
+        char text[IOManager::AnswerBufferSize + Guard];
+        std::memset(text, 'Z', sizeof text);
+        text[1] = '\0';
+        int integer = 4242;
+        double number = -77.0, numbers[3] = {-7, -7, -7};
+        bool flag = true;
+        const QHash<QString, std::function<int()>> calls = {
+            {"getString", [&] { return io.getString(text, "%s", "p"); }},
+            {"sendCommand", [&] { return io.sendCommand(text, "morvek2 cal %s stop", "room"); }},
+            {"getInt", [&] { return io.getInt(&integer, "%s", "p"); }},
+            {"getDouble", [&] { return io.getDouble(&number, "%s", "p"); }},
+            {"getFlag", [&] { return io.getFlag(&flag, "%s", "p"); }},
+            {"getDoubles", [&] { return io.getDoubles(numbers, 3, "%s", "p"); }},
+            {"setParameter", [&] { return io.setParameter("%s %.1f", "p", 1.5); }}};
+        const int code = calls.value(op)();
+        const QString outs = QString::asprintf("%s|%d|%g|%d|%g %g %g", text, integer, number, flag,
+                                               numbers[0], numbers[1], numbers[2]);
+        QCOMPARE(transport.requests, QList<QByteArray>{request});
+        QCOMPARE(QByteArray(text + IOManager::AnswerBufferSize, Guard), QByteArray(Guard, 'Z'));
+        const QString failure = code < 0 ? QStringLiteral("! ") : QStringLiteral("!%1 ").arg(code);
+        QCOMPARE(code == 0 ? outs : failure + outs, expected);
+    }
+
+    void whatGoesOnTheLine()
+    {
+        // The raised timeout covers the slow switch only, even when that exchange fails or the
+        // option came twice; every later read is back to the transport's own timeout.
+        ScriptedTransport transport;
+        ControllerIOManager io(&transport, nullptr, nullptr);
+        QVERIFY(io.setChannelOption(0, 20000, 0) == 0 && io.setChannelOption(0, 20000, 0) == 0);
+        QVERIFY(io.setParameter("config active_config %s", "demo_area") != 0);
+        int value = 0;
+        io.getInt(&value, "%s", "p");
+        io.getInt(&value, "%s", "p");
+        QCOMPARE(transport.timeouts, QList<int>({20000, 2000, 2000}));
+
+        // A controller text with a line break must not become two requests.
+        char answer[IOManager::AnswerBufferSize];
+        QVERIFY(io.sendCommand(answer, "%s", "morvek2 tracking start\nmorvek2 cal room start"));
+        QCOMPARE(transport.requests.size(), 3);
+    }
+
+    void tcpAnswersFailuresAndReconnects()
+    {
+        auto* server = new QTcpServer;
+        answerLines(server);
+        server->moveToThread(&m_thread);
+        connect(&m_thread, &QThread::finished, server, &QObject::deleteLater);
+        m_thread.start();
+        const auto inServer = [server](std::function<void()> f) {
+            QMetaObject::invokeMethod(server, f, Qt::BlockingQueuedConnection);
+        };
+        inServer([server] { server->listen(QHostAddress::LocalHost, 0); });
+        const quint16 port = server->serverPort();
+        TcpTransport transport(QStringLiteral("127.0.0.1"), port);
+
+        // A broken answer costs the connection and the next exchange connects anew; so does a
+        // connection the server closed while idle. Neither a late answer, whether it arrives while
+        // the next request waits or while the line is idle, nor a stray line is taken for one.
+        QByteArrayList got;
+        const QByteArrayList requests = {"first", "crlf",   "long",  "again",       "two",
+                                         "again", "bye",    "wait",  "hello",       "hangup",
+                                         "back",  "silent", "late",  "right after", "late",
+                                         "wait",  "next",   "stray", "wait",        "then"};
+        for (const QByteArray& request : requests) {
+            QByteArray answer;
+            transport.setTimeout(request == "silent" || request == "late" ? 100 : 2000);
+            if (request == "wait")
+                QTest::qWait(500);
+            else
+                got << (transport.transact(request, &answer) ? answer : "!");
+        }
+        QCOMPARE(got, QByteArrayList({"ok first", "ok crlf", "!", "ok again", "!", "ok again",
+                                      "ok bye", "ok hello", "!", "ok back", "!", "!",
+                                      "ok right after", "!", "ok next", "ok stray", "ok then"}));
+
+        // Nothing listens on the port any more: refused, and the answer is left alone.
+        inServer([server] { server->close(); });
+        TcpTransport refused(QStringLiteral("127.0.0.1"), port);
+        QByteArray answer = "unchanged";
+        QVERIFY(!refused.transact("again", &answer) && answer == "unchanged");
+        QVERIFY2(refused.lastError().contains("cannot connect"), qPrintable(refused.lastError()));
+    }
+};
+
+ROOMCAL_TEST_MAIN(HostChannelTest)
+#include "tst_host_channel.moc"
