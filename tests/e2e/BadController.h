@@ -1,45 +1,85 @@
 #pragma once
 
+#include "sim/SimController.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QThread>
+#include <QTimer>
 #include <atomic>
-#include <memory>
 
-class BadControllerWorker;
-
-// A controller on a socket that can be switched between answering properly and a number of
-// ways of misbehaving. It serves from its own thread, since the host's channel blocks the
-// test's thread while it waits for an answer.
+// A controller on a socket that can be switched between answering properly and ways of
+// misbehaving. It serves from its own thread, since the host's channel blocks the test's thread
+// while it waits for an answer.
 class BadController
 {
 public:
-    enum class Mode {
-        Healthy,     // answers at once, from the default simulated controller
-        Silent,      // reads requests, never answers
-        Slow,        // answers properly, but only after SlowDelayMs
-        Garbage,     // a line of noise for every request
-        FormatText,  // well-formed answers whose values are printf directives
-        Oversized,   // a line of 10 000 bytes for every request
-        CloseAtOnce, // accepts connections and closes them straight away
-    };
-    static constexpr int SlowDelayMs = 400;
+    // Healthy answers at once from the default simulator, Slow after 400 ms, Silent never; the
+    // others answer a line of noise, printf directives in well-formed answers or 10 000 bytes,
+    // or close every connection as soon as it is accepted.
+    enum class Mode { Healthy, Silent, Slow, Garbage, FormatText, Oversized, CloseAtOnce };
 
-    BadController();
-    ~BadController();
-    BadController(const BadController&) = delete;
-    BadController& operator=(const BadController&) = delete;
+    BadController() : m_server(new QTcpServer)
+    {
+        QObject::connect(m_server, &QTcpServer::newConnection, m_server, [this] {
+            while (QTcpSocket* socket = m_server->nextPendingConnection()) {
+                QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                    while (socket->canReadLine())
+                        answer(socket, socket->readLine().trimmed());
+                });
+                if (m_mode == Mode::CloseAtOnce)
+                    socket->abort();
+            }
+        });
+        m_server->moveToThread(&m_thread);
+        QObject::connect(&m_thread, &QThread::finished, m_server, &QObject::deleteLater);
+        m_thread.start();
+    }
+    ~BadController()
+    {
+        m_thread.quit();
+        m_thread.wait();
+    }
 
-    // Port 0 picks a free port. Returns the port, or 0 when listening failed.
-    quint16 listen(quint16 port = 0);
-    // Stops accepting: afterwards connecting to the port is refused.
-    void close();
-    void setMode(Mode mode) { m_mode = int(mode); }
-    Mode mode() const { return Mode(m_mode.load()); }
-    int requestCount() const { return m_requests; }
+    // Port 0 picks a free port; returns the port, or 0 when listening failed. Port -1 stops
+    // listening: afterwards connecting to the port is refused.
+    quint16 listen(int port = 0)
+    {
+        QMetaObject::invokeMethod(
+            m_server,
+            [this, port] {
+                m_server->close();
+                if (port >= 0)
+                    m_server->listen(QHostAddress::LocalHost, quint16(port));
+            },
+            Qt::BlockingQueuedConnection);
+        return m_server->serverPort();
+    }
+    void setMode(Mode mode) { m_mode = mode; }
 
 private:
-    friend class BadControllerWorker;
-    std::atomic<int> m_mode{int(Mode::Healthy)};
-    std::atomic<int> m_requests{0};
+    void answer(QTcpSocket* socket, const QByteArray& request)
+    {
+        const auto proper = [&] {
+            return m_sim.handle(QString::fromLatin1(request)).toLatin1() + '\n';
+        };
+        if (m_mode == Mode::Healthy)
+            socket->write(proper());
+        else if (m_mode == Mode::Slow) // the answer dies with a connection the client dropped
+            QTimer::singleShot(400, socket, [socket, late = proper()] { socket->write(late); });
+        else if (m_mode == Mode::Garbage)
+            socket->write("\x7f?? \xff\xfe garbage -- 12,5 \x1b[2J\n");
+        else if (m_mode == Mode::FormatText)
+            socket->write(request.startsWith("morvek2 get ")
+                              ? "morvek2 set " + request.mid(12) + " %s%n%s%n%p\n"
+                              : QByteArray("%n%s%n%x\n"));
+        else if (m_mode == Mode::Oversized)
+            socket->write(QByteArray(10000, 'x') + '\n');
+    }
+
+    std::atomic<Mode> m_mode{Mode::Healthy};
     QThread m_thread;
-    BadControllerWorker* m_worker = nullptr;
+    QTcpServer* m_server; // lives in m_thread
+    SimController m_sim;  // used in m_thread only
 };

@@ -1,66 +1,98 @@
 #pragma once
 
-#include "plugin/BackendVersions.h"
+#include "host/TcpTransport.h"
 
-#include <QByteArray>
-#include <QList>
+#include <QFile>
 #include <QProcess>
-#include <QString>
 #include <QTemporaryDir>
 #include <memory>
 
-class TcpTransport;
-
-// The simulated controller as a separate server process, the way a real controller sits on the
-// other end of a socket. The scenario is copied into a temporary folder first: the server keeps
-// its state file beside the scenario it loaded, and that must never land in the source tree.
+// The simulated controller as a server process on a socket. Its scenario goes to a temporary
+// folder, since the server keeps its state file beside it, never in the source tree.
 class SimServer
 {
 public:
-    SimServer();
-    ~SimServer();
-    SimServer(const SimServer&) = delete;
-    SimServer& operator=(const SimServer&) = delete;
+    // Starts the server on the scenario JSON, typically {"extends": "default", ...}.
+    explicit SimServer(const QByteArray& scenarioJson) : m_scenario(m_dir.filePath("scenario.json"))
+    {
+        QFile file(m_scenario);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(scenarioJson);
+        file.close();
+        m_error = restart();
+    }
+    ~SimServer() { stop(); }
 
-    // A scenario from sim/scenarios by its base name ("default", "stall", ...).
-    bool useScenarioFile(const QString& name, QString* error);
-    // A scenario written from JSON text, typically {"extends": "default", ...}.
-    bool useScenarioJson(const QByteArray& json, QString* error);
-
-    // The first start picks a free port; later starts reuse it, so that a client that keeps
-    // the address reconnects to the restarted server.
-    bool start(QString* error);
+    QString error() const { return m_error; } // why the first start failed, if it did
+    // The first start picks a free port; later starts reuse it, so that a client that keeps the
+    // address reconnects to the restarted server. Returns why the server did not start, empty
+    // when it did; a scenario that does not load ends it with the reason on its error output.
+    QString restart()
+    {
+        stop();
+        m_process.start(qEnvironmentVariable("MORVEK_SIM"),
+                        {"--port", QString::number(m_port), "--scenario", m_scenario});
+        // The server names its port in one line once it accepts connections.
+        m_process.waitForReadyRead(10000);
+        const QByteArray banner = m_process.readLine().trimmed();
+        const uint port =
+            banner.startsWith("listening on 127.0.0.1:") ? banner.mid(23).toUInt() : 0;
+        if (port == 0 || port > 65535 || (m_port != 0 && port != m_port)) {
+            stop();
+            return QStringLiteral("no server from MORVEK_SIM: \"%1\" %2")
+                .arg(QString::fromLatin1(banner),
+                     QString::fromLocal8Bit(m_process.readAllStandardError()));
+        }
+        m_port = quint16(port);
+        m_client = std::make_unique<TcpTransport>(QStringLiteral("127.0.0.1"), m_port);
+        return QString();
+    }
     // SIGTERM, then SIGKILL when the server does not end in time.
-    void stop();
+    void stop()
+    {
+        m_client.reset();
+        m_process.terminate();
+        if (!m_process.waitForFinished(3000))
+            kill();
+    }
     // SIGKILL at once: a controller that dies in the middle of something.
-    void kill();
-    bool restart(QString* error);
-    bool isRunning() const;
+    void kill()
+    {
+        m_process.kill();
+        m_process.waitForFinished(3000);
+    }
 
     quint16 port() const { return m_port; }
-    QString scenarioPath() const { return m_scenario; }
-    QString statePath() const;
-    // Controller version and model as the scenario states them.
-    BackendVersions versions() const { return m_versions; }
 
-    // One request line to the running server, answered with one line; an empty result when
-    // there was no answer. Independent of the module's own connection.
-    QByteArray ask(const QByteArray& request);
-    // The value part of "morvek2 set NAME value" for "morvek2 get NAME".
-    QByteArray value(const QByteArray& name);
-    // The answers to "morvek2 get tracking room cNN" for cameras 1..count of the active
-    // configuration, or of the given one (which then stays active).
-    QList<QByteArray> rooms(int count, const QByteArray& configuration = QByteArray());
-
-    static QString serverProgram();
+    // One request over a connection of the test's own, answered with one line, or with the
+    // value alone for a parameter read; empty when there was no answer.
+    QByteArray ask(const QByteArray& request)
+    {
+        QByteArray answer;
+        if (!m_client || !m_client->transact(request, &answer))
+            return QByteArray();
+        const QByteArray read = "morvek2 set " + request.mid(12) + ' ';
+        return request.startsWith("morvek2 get ") && answer.startsWith(read)
+                   ? answer.mid(read.size())
+                   : answer;
+    }
+    // The rooms of the six cameras of the active configuration, or of the given one, which then
+    // stays active.
+    QByteArrayList rooms(const QByteArray& configuration = QByteArray())
+    {
+        QByteArrayList rooms;
+        if (!configuration.isEmpty())
+            ask("morvek2 set config active_config " + configuration);
+        for (int camera = 1; camera <= 6; ++camera)
+            rooms << ask("morvek2 get tracking room c0" + QByteArray::number(camera));
+        return rooms;
+    }
 
 private:
-    bool readVersions(QString* error);
-
     QTemporaryDir m_dir;
-    QString m_scenario;
+    const QString m_scenario;
     QProcess m_process;
     quint16 m_port = 0;
-    BackendVersions m_versions;
     std::unique_ptr<TcpTransport> m_client;
+    QString m_error;
 };

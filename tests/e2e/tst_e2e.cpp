@@ -1,0 +1,281 @@
+// The plug-in file in a host, over a real socket to the simulator's server process: whole
+// workflows checked in what the controller holds after a restart, and controllers that die, stall
+// or talk nonsense, which must always leave the operator a dialog in bounded time and whole files.
+#include "BadController.h"
+#include "HostFixture.h"
+#include "SimServer.h"
+#include "kit/TestMain.h"
+
+namespace {
+constexpr int StepTimeoutMs = 20000;
+// A short run: no pause before the start, one second of measuring, a brief calculation.
+const QByteArray ShortRun = R"("roomcal": {"duration": 1, "fixedCameraMinNumber": 3},
+                               "run": {"stepPause": 0, "calculationMs": 300}})";
+
+// Opens the dialog and leaves it with Exit; returns what the operator saw of the controller's
+// state (duration, wand length, whether Calibrate is enabled, last calibration, coordinate type),
+// or why the dialog did not come up in time (about fifteen reads that time out).
+QString openAndLeave(HostFixture& host)
+{
+    QStringList shown;
+    ModalDriver driver(StepTimeoutMs);
+    driver.on("roomCalibration", [&shown](QWidget* dialog) {
+        for (const QString field :
+             {"doubleSpinBox_duration.value", "dsb_wand.value", "pb_calibrate.enabled",
+              "label_lastRoomcal.text", "cb_coordinateType.currentText"})
+            shown << dialog->findChild<QWidget*>(field.section('.', 0, 0))
+                         ->property(qPrintable(field.section('.', 1)))
+                         .toString();
+        dialog->findChild<QAbstractButton*>("pb_exit")->click();
+    });
+    const QString failure = host.run(driver, 8000);
+    return failure.isEmpty() ? shown.join(", ") : failure;
+}
+} // namespace
+
+class E2eTest : public QObject
+{
+    Q_OBJECT
+
+    // Runs the dialog through an accepted calibration and checks the module's log and the static
+    // cameras (a restart does not keep them); then that the restarted controller reports exactly
+    // the rooms that the record lists as commands, none as before, a new date and the room
+    // adjustment ("translation, scaling"). The record is kept.
+    void calibrate(SimServer& sim, HostFixture& host, const ModalDriver& driver,
+                   const QStringList& log, const QByteArray& fixed, const QByteArray& adjustment,
+                   QString* record)
+    {
+        const QByteArrayList before = sim.rooms();
+        const QByteArray dateBefore = sim.ask("morvek2 get roomcal last_date");
+        QCOMPARE(host.run(driver), QString());
+        QCOMPARE(host.moduleLog(), log);
+        QCOMPARE(host.transport().requests.count("morvek2 roomcal accept_new_calibration"), 1);
+        QByteArrayList cameras;
+        for (int c = 1; c <= 6; ++c)
+            cameras << sim.ask("morvek2 get roomcal fixed_camera c0" + QByteArray::number(c));
+        QCOMPARE(cameras.join(' '), fixed);
+        // Results of six cameras, a separator, a blank line, six commands and the final line end.
+        *record = QString::fromLatin1(host.record());
+        const QStringList lines = record->split('\n');
+        QCOMPARE(lines.size(), 17);
+
+        QCOMPARE(sim.restart(), QString());
+        const QByteArrayList after = sim.rooms();
+        for (int i = 0; i < 6; ++i) {
+            QCOMPARE(lines.at(10 + i), QString::asprintf("morvek2 set tracking room c%02d %s",
+                                                         i + 1, after.at(i).constData()));
+            QVERIFY(after.at(i) != before.at(i));
+        }
+        const QByteArray date = sim.ask("morvek2 get roomcal last_date");
+        const QRegularExpression format("^'\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d'$");
+        QVERIFY2(format.match(date).hasMatch() && date != dateBefore, date);
+        QCOMPARE(sim.ask("morvek2 get tracking extra_translation") + ", " +
+                     sim.ask("morvek2 get tracking extra_scaling"),
+                 adjustment);
+    }
+
+private slots:
+    void calibrationAcceptedReachesControllerAndRecord()
+    {
+        SimServer sim("{\"extends\": \"default\", " + ShortRun);
+        HostFixture host(sim.port());
+        QCOMPARE(sim.error() + host.attach(), QString());
+        ModalDriver driver(StepTimeoutMs);
+        driver.click("roomCalibration", "pb_calibrate")
+            .on("CalibrationProgressDialog", [](QWidget*) {})
+            .click("RoomCalibrationResultDialog", "pushButton_2");
+        // The default scenario has a room adjustment, which an accepted calibration resets.
+        QString record;
+        calibrate(sim, host, driver,
+                  {"calibration started", "room adjustment reset", "calibration accepted"},
+                  "yes yes no no no no", "0 0 0, 1", &record);
+        // The header, the wand and six camera results, and the separator before the commands.
+        const QRegularExpression results(
+            "^# Roomcalibration  created \\S.*\n# Wand residual: 0\\.124   wand range 0\\.853\n"
+            "# Cam residual C01 \\(0x0b01 20417\\): .*\n(# Cam residual C0[2-5] .*\n){4}"
+            "# Cam residual C06 \\(0x0c03 113\\): .*\n#-{69}\n\n");
+        QVERIFY2(results.match(record).hasMatch(), qPrintable(record));
+    }
+
+    void recalibrationKeepsTheChosenStaticCameras()
+    {
+        // Cameras 1 and 2 are static in the scenario; three are needed. Only models outside the
+        // TESSERA family are counted by the dialog itself.
+        SimServer sim("{\"extends\": \"default\", \"controller\": {\"model\": \"VEGA\"}, " +
+                      ShortRun);
+        HostFixture host(sim.port(), {1, 23, 0, "VEGA"});
+        QCOMPARE(sim.error() + host.attach(), QString());
+        ModalDriver driver(StepTimeoutMs);
+        QString warning;
+        driver
+            .on("roomCalibration",
+                [](QWidget* dialog) {
+                    dialog->findChild<QAbstractButton*>("checkBox_recal")->click();
+                    dialog->findChild<QAbstractButton*>("pb_calibrate")->click();
+                })
+            .answer(QMessageBox::Ok, nullptr, &warning)
+            .on("roomCalibration",
+                [&](QWidget* dialog) {
+                    auto* table = dialog->findChild<QTableWidget*>("tableStaticCameras");
+                    for (int row : {3, 4}) // c04, c05
+                        table->item(row, 0)->setCheckState(Qt::Checked);
+                    dialog->findChild<QAbstractButton*>("pb_calibrate")->click();
+                })
+            .click("RoomCalibrationResultDialog", "pushButton_2");
+        // A re-calibration leaves the room adjustment alone.
+        QString record;
+        calibrate(sim, host, driver, {"calibration started", "calibration accepted"},
+                  "yes yes no yes yes no", "12.5 -4 0, 1", &record);
+        QCOMPARE(warning, QString("At least 3 cameras must be static"));
+    }
+
+    void transferCopiesTheActiveCalibration()
+    {
+        SimServer sim(R"({"extends": "default"})");
+        const auto roomsOfEach = [&] {
+            QList<QByteArrayList> rooms;
+            for (const QByteArray id : {"lab_main", "demo_area", "service", "backup_2026"})
+                rooms << sim.rooms(id);
+            sim.ask("morvek2 set config active_config lab_main");
+            return rooms;
+        };
+        const QList<QByteArrayList> before = roomsOfEach();
+        QVERIFY(before[1] != before[0] && before[2] != before[0] && before[3] != before[0]);
+        HostFixture host(sim.port());
+        QCOMPARE(sim.error() + host.attach(), QString());
+        ModalDriver driver(StepTimeoutMs);
+        QString summary;
+        HostFixture::transfer(driver, {"demo_area", "backup_2026"}, &summary);
+        QCOMPARE(host.run(driver), QString());
+        QCOMPARE(summary, QString("Room calibration successfully transferred to the following "
+                                  "configuration(s):\n\t- Backup 2026\n\t- Demo area\n\t"));
+        QCOMPARE(host.moduleLog(), QStringList());
+        QCOMPARE(sim.restart(), QString());
+        QCOMPARE(sim.ask("morvek2 get config active_config"), QByteArray("lab_main"));
+        QCOMPARE(roomsOfEach(),
+                 QList<QByteArrayList>({before[0], before[0], before[2], before[0]}));
+    }
+
+    void openingFallsBackAndRecovers_data()
+    {
+        QTest::addColumn<int>("mode"); // -1: nothing listens on the port
+        using Mode = BadController::Mode;
+        QTest::newRow("refused") << -1;
+        QTest::newRow("silent") << int(Mode::Silent);
+        QTest::newRow("slower than the timeout") << int(Mode::Slow);
+        QTest::newRow("garbage lines") << int(Mode::Garbage);
+        QTest::newRow("oversized lines") << int(Mode::Oversized);
+        QTest::newRow("closes at once") << int(Mode::CloseAtOnce);
+        // Well-formed answers whose text would wreck a printf: shown as they are, nothing else.
+        QTest::newRow("printf directives") << int(Mode::FormatText);
+    }
+
+    void openingFallsBackAndRecovers()
+    {
+        QFETCH(int, mode);
+        const QString lastDate = mode == int(BadController::Mode::FormatText) ? "%s%n%s%n%p" : "-";
+        BadController bad;
+        const quint16 port = bad.listen();
+        bad.listen(mode < 0 ? -1 : port);
+        bad.setMode(BadController::Mode(qMax(mode, 0)));
+        // A short timeout, so that a controller that never answers costs little per read.
+        HostFixture host(port, {1, 23, 0, "TESSERA2"}, 150);
+        QCOMPARE(host.attach(), QString());
+        QCOMPARE(openAndLeave(host),
+                 "30, 0, false, date and time of the last room calibration: " + lastDate + ", ");
+        QVERIFY(
+            host.moduleLog().contains("Error: Cannot get information room calibration duration"));
+
+        // The same host, once the controller behaves: no late answer from before may be taken for
+        // an answer now, and the real state shows.
+        QCOMPARE(bad.listen(port), port);
+        bad.setMode(BadController::Mode::Healthy);
+        QCOMPARE(openAndLeave(host), QString("30, 410, true, date and time of the last room "
+                                             "calibration: 2026-12-05T10:20:30, Normal"));
+    }
+
+    void controllerDiesDuringCalibration()
+    {
+        SimServer sim(R"({"extends": "default", "run": {"stepPause": 0}})");
+        const QByteArrayList before = sim.rooms();
+        const QByteArray dateBefore = sim.ask("morvek2 get roomcal last_date");
+        // A change of the adjustment makes the controller write its state file before the run;
+        // it must load again after the crash.
+        QCOMPARE(sim.ask("morvek2 set tracking extra_scaling 2"), QByteArray("morvek2 ok"));
+        HostFixture host(sim.port());
+        QCOMPARE(sim.error() + host.attach(), QString());
+        // An earlier calibration's record must come through untouched.
+        const QByteArray earlier = "# Roomcalibration  created Mon Jan 5 09:00:00 2026\n";
+        QFile record(host.recordPath());
+        QVERIFY(record.open(QIODevice::WriteOnly) && record.write(earlier) == earlier.size());
+        record.close();
+
+        // A few polls against the live controller, a few against the dead one, then the operator
+        // gives up; the room calibration dialog stays open after a cancelled run.
+        int requestsAtKill = -1;
+        ModalDriver driver(StepTimeoutMs);
+        driver.click("roomCalibration", "pb_calibrate")
+            .on("CalibrationProgressDialog",
+                [&](QWidget* progress) {
+                    QTimer::singleShot(600, progress, [&] {
+                        sim.kill();
+                        requestsAtKill = host.transport().requests.size();
+                    });
+                    QTimer::singleShot(1800, progress, [progress] {
+                        progress->findChild<QAbstractButton*>("pb_cancel")->click();
+                    });
+                })
+            .click("roomCalibration", "pb_exit");
+        QCOMPARE(host.run(driver), QString());
+        const QByteArrayList afterKill = host.transport().requests.mid(requestsAtKill);
+        QVERIFY2(requestsAtKill > 0 && afterKill.count("morvek2 get status active") >= 2 &&
+                     afterKill.contains("morvek2 cal room stop"),
+                 afterKill.join('\n').constData());
+        QCOMPARE(host.moduleLog(), QStringList({"calibration started", "calibration canceled"}));
+        QCOMPARE(host.record(), earlier);
+
+        // Nothing of the broken run was adopted, and the host finds the restarted controller.
+        QCOMPARE(sim.restart(), QString());
+        QCOMPARE(sim.rooms(), before);
+        QCOMPARE(sim.ask("morvek2 get roomcal last_date"), dateBefore);
+        QCOMPARE(sim.ask("morvek2 get tracking extra_scaling"), QByteArray("2"));
+        QVERIFY(openAndLeave(host).startsWith("30, 410, true"));
+    }
+
+    void controllerDiesDuringTransfer()
+    {
+        SimServer sim(R"({"extends": "default"})");
+        const QByteArrayList backup = sim.rooms("backup_2026"), demo = sim.rooms("demo_area"),
+                             active = sim.rooms("lab_main");
+        HostFixture host(sim.port());
+        QCOMPARE(sim.error() + host.attach(), QString());
+        // Targets go in the order of their descriptions: "Backup 2026" first. The controller dies
+        // just before the third camera of it is written.
+        int roomWrites = 0;
+        host.transport().beforeRequest = [&](const QByteArray& request) {
+            if (request.startsWith("morvek2 set tracking room ") && ++roomWrites == 3)
+                sim.kill();
+        };
+        QString summary;
+        ModalDriver driver(StepTimeoutMs);
+        HostFixture::transfer(driver, {"demo_area", "backup_2026"}, &summary);
+        QCOMPARE(host.run(driver), QString());
+        QCOMPARE(summary, QString("Error(s) occoured during transferring the room calibration.\n\n"
+                                  "Please check your active configuration."));
+        // Camera 3 of the first target, the switch to the second target, the switch back.
+        QCOMPARE(host.moduleLog(),
+                 QStringList({"Error: Unable to set calibration of camera c03",
+                              "Error: Cannot change back to active configuration",
+                              "Error: Cannot change back to active configuration"}));
+
+        // The controller keeps what it had taken: the first target is active, with the two
+        // cameras written before the failure; the second target was never reached.
+        QCOMPARE(sim.restart(), QString());
+        QCOMPARE(sim.ask("morvek2 get config active_config"), QByteArray("backup_2026"));
+        QCOMPARE(sim.rooms(), active.mid(0, 2) + backup.mid(2));
+        QCOMPARE(sim.rooms("demo_area") + sim.rooms("lab_main"), demo + active);
+    }
+};
+
+ROOMCAL_TEST_MAIN(E2eTest)
+#include "tst_e2e.moc"
