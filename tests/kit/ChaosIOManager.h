@@ -1,78 +1,40 @@
 #pragma once
 
-#include "plugin/IOManager.h"
+#include "FakeIOManager.h"
 
 #include <QByteArray>
-#include <QHash>
-#include <QList>
-#include <QPair>
-#include <QString>
-#include <QStringList>
+#include <climits>
 #include <functional>
 #include <random>
+#include <vector>
 
-class MessageReceiver;
-
-// An IOManager that answers every exchange at random, reproducibly from a seed.
-//
-// Most answers are plausible, as a healthy controller could give them, so that the workflows get
-// deep; the rest are what a broken or confused controller might send: failures (with the buffer
-// left alone or filled with garbage), empty and 199-character texts, extra and missing words,
-// doubled blanks, non-numbers, NaN and infinities, quotes and printf directives, and random
-// bytes. Counts ("number_of" in the name) also come negative, zero and in the hundreds.
-//
-// A calibration run is modelled just enough to end: once "morvek2 cal <type> start" was
-// acknowledged, "status active" answers "cal" for a random number of polls and then "none" or
-// "err"; the overall progress grows with stalls. The active configuration follows successful
-// switches.
-//
-// Text answers never exceed IOManager::AnswerBufferSize, NUL included.
-class ChaosIOManager : public IOManager
+// An IOManager that answers at random, reproducibly from a seed; event log, receivers and
+// deliver() are FakeIOManager's. Most answers are plausible, so that the workflows get deep; the
+// rest are what a broken controller might send: failures (the buffer left alone or filled with
+// rubbish), empty and 199-character texts, extra and missing words, doubled blanks, non-numbers,
+// NaN and infinities, quotes and printf directives, random bytes; counts ("number_of") also
+// negative and in the hundreds. A calibration run ends after a few "cal" polls with "none" or
+// "err"; the active configuration follows acknowledged switches. Answers fit the buffer.
+class ChaosIOManager : public FakeIOManager
 {
 public:
-    // Relative weights of the kinds of answer.
-    struct Odds
-    {
-        int plausible = 62;
-        int failure = 8;
-        int empty = 3;
-        int longText = 3;
-        int extraWords = 4;
-        int missingWords = 4;
-        int doubledBlanks = 4;
-        int notANumber = 3;
-        int nonFinite = 3;
-        int formatText = 3;
-        int randomBytes = 3;
-    };
-
-    // Called after every exchange with the operation ("getString", "sendCommand", ...), the
-    // formatted text, the result and, for text answers, what was written to the buffer.
+    // Sees every exchange: operation, formatted text, result, what went to the buffer or values.
     using Observer = std::function<void(const QString& op, const QString& text, int result,
                                         const QByteArray& answer)>;
 
-    explicit ChaosIOManager(quint32 seed = 1);
-
+    explicit ChaosIOManager(quint32 seed = 1) { reseed(seed); }
     void reseed(quint32 seed);
-    quint32 seed() const { return m_seed; }
-    void setOdds(const Odds& odds) { m_odds = odds; }
-    const Odds& odds() const { return m_odds; }
-    // Upper bound of the "cal" polls of a modelled run.
-    void setMaxRunPolls(int polls) { m_maxRunPolls = polls; }
+    // Weight of plausible answers against 44 for all kinds of nonsense together.
+    void setPlausibleWeight(int weight) { m_plausibleWeight = weight; }
     void setObserver(Observer observer) { m_observer = std::move(observer); }
-
     qint64 exchanges() const { return m_exchanges; }
-    QHash<QString, qint64> exchangesByOperation() const { return m_byOperation; }
-    // The last exchanges, oldest first, with non-printable bytes escaped; for failure reports.
-    QStringList recent() const;
-
-    // Sends a message to every registered receiver, as the host's bus would.
-    void deliver(const char* message);
-    // A random monitor message: either kind, wrong case or no prefix, plausible or random payload.
+    // The last exchanges, oldest first; for failure reports.
+    QStringList recent() const { return m_recent; }
+    // A monitor message of either kind, in wrong case or of another kind, with any payload.
     QByteArray randomMessage();
 
-    int uniform(int low, int high);
-    bool chance(double probability);
+    int uniform(int low, int high) { return std::uniform_int_distribution<>(low, high)(m_random); }
+    bool chance(double p) { return std::uniform_real_distribution<>(0, 1)(m_random) < p; }
 
     int setChannelOption(int option, int value, int flags) override;
     int sendCommand(char* answer, const char* format, ...) override;
@@ -82,56 +44,33 @@ public:
     int getFlag(bool* value, const char* format, ...) override;
     int getDoubles(double* values, int count, const char* format, ...) override;
     int setParameter(const char* format, ...) override;
-    int logMessage(const char* category, const char* source, int level, const char* text) override;
-    int registerReceiver(const char* name, MessageReceiver* receiver) override;
-    int unregisterReceiver(const char* name, MessageReceiver* receiver) override;
-
-    QStringList logLines;
-    // Event-log entries whose category, source or level were not the module's.
-    int foreignLogEntries = 0;
-    QList<QPair<QString, MessageReceiver*>> receivers;
 
 private:
-    enum class Kind {
-        Plausible,
-        Failure,
-        Empty,
-        LongText,
-        ExtraWords,
-        MissingWords,
-        DoubledBlanks,
-        NotANumber,
-        NonFinite,
-        FormatText,
-        RandomBytes
-    };
+    // clang-format off
+    enum Kind { Plausible, Failure, Empty, LongText, ExtraWords, MissingWords, DoubledBlanks,
+                NotANumber, NonFinite, FormatText, RandomBytes };
+    // clang-format on
 
     Kind drawKind();
-    int failureCode();
+    int failureCode() { return std::vector<int>{-1, 1, 2, -42, INT_MIN, INT_MAX}[uniform(0, 5)]; }
     QByteArray randomBytes(int minLength, int maxLength);
-    QString pick(const QStringList& choices);
+    QString pick(const QStringList& choices) { return choices.at(uniform(0, choices.size() - 1)); }
     QString plausible(const QString& op, const QString& name);
-    QString runStatus(bool stepwise);
-    QByteArray textAnswer(Kind kind, const QString& plausibleText);
+    QByteArray distorted(Kind kind, QByteArray text);
+    double chaoticValue(const QString& op, const QString& name);
     int textExchange(const QString& op, const QString& name, char* answer);
-    int chaoticInt(const QString& name);
-    double chaoticDouble();
-    void record(const QString& op, const QString& text, int result, const QByteArray& answer);
+    template <typename T> int valueRead(const QString& op, const QString& text, T* out, int count);
+    int record(const QString& op, const QString& text, int result, const QByteArray& answer);
 
-    quint32 m_seed = 1;
     std::mt19937 m_random;
-    Odds m_odds;
+    int m_plausibleWeight = 62;
     Observer m_observer;
     qint64 m_exchanges = 0;
-    QHash<QString, qint64> m_byOperation;
     QStringList m_recent;
-
     // The modelled controller.
     bool m_running = false;
     int m_runPolls = 0;
-    int m_maxRunPolls = 25;
     double m_progress = 0.0;
     QString m_activeConfig = QStringLiteral("t02");
-    int m_cameras = 3;
-    int m_configs = 3;
+    int m_cameras = 3, m_configs = 3;
 };
