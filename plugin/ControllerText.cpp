@@ -8,10 +8,16 @@ namespace ControllerText {
 
 namespace {
 // Every name the module builds is plain ASCII; controller texts round-trip as Latin-1.
-QByteArray bytes(const QString& text) { return text.toLatin1(); }
+QByteArray bytes(const QString& text)
+{
+    return text.toLatin1();
+}
 } // namespace
 
-QStringList words(const QString& answer) { return answer.split(QLatin1Char(' ')); }
+QStringList words(const QString& answer)
+{
+    return answer.split(QLatin1Char(' '));
+}
 
 QString word(const QString& answer, int index)
 {
@@ -19,7 +25,10 @@ QString word(const QString& answer, int index)
     return index >= 0 && index < parts.size() ? parts.at(index) : QString();
 }
 
-QString withoutQuotes(QString text) { return text.remove(QLatin1Char('"')); }
+QString withoutQuotes(QString text)
+{
+    return text.remove(QLatin1Char('"'));
+}
 
 QString numbered(char prefix, int number)
 {
@@ -29,8 +38,8 @@ QString numbered(char prefix, int number)
 QString fromBuffer(const char* buffer)
 {
     const void* end = std::memchr(buffer, 0, IOManager::AnswerBufferSize);
-    const int length = end ? int(static_cast<const char*>(end) - buffer)
-                           : IOManager::AnswerBufferSize;
+    const int length =
+        end ? int(static_cast<const char*>(end) - buffer) : IOManager::AnswerBufferSize;
     return QString::fromLatin1(buffer, length);
 }
 

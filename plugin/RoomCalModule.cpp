@@ -43,7 +43,10 @@ void RoomCalModule::releaseResources()
     m_actions.clear();
 }
 
-QString RoomCalModule::moduleName() { return tr("GUI Room Calibration"); }
+QString RoomCalModule::moduleName()
+{
+    return tr("GUI Room Calibration");
+}
 
 QString RoomCalModule::moduleVersion()
 {

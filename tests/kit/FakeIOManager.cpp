@@ -137,8 +137,7 @@ int FakeIOManager::setParameter(const char* format, ...)
     return r ? r->result : 0;
 }
 
-int FakeIOManager::logMessage(const char* category, const char* source, int level,
-                              const char* text)
+int FakeIOManager::logMessage(const char* category, const char* source, int level, const char* text)
 {
     const QString entry = QString::fromLatin1(text);
     calls << QStringLiteral("logMessage ") + entry;

@@ -52,8 +52,7 @@ public:
     int getFlag(bool* value, const char* format, ...) override;
     int getDoubles(double* values, int count, const char* format, ...) override;
     int setParameter(const char* format, ...) override;
-    int logMessage(const char* category, const char* source, int level,
-                   const char* text) override;
+    int logMessage(const char* category, const char* source, int level, const char* text) override;
     int registerReceiver(const char* name, MessageReceiver* receiver) override;
     int unregisterReceiver(const char* name, MessageReceiver* receiver) override;
 

@@ -33,8 +33,8 @@ ModalDriver& ModalDriver::click(const QString& dialogName, const QString& button
     });
 }
 
-ModalDriver& ModalDriver::answer(QMessageBox::StandardButton button, QString* title,
-                                 QString* text, QMessageBox::Icon* icon)
+ModalDriver& ModalDriver::answer(QMessageBox::StandardButton button, QString* title, QString* text,
+                                 QMessageBox::Icon* icon)
 {
     return on(QStringLiteral("QMessageBox"), [this, button, title, text, icon](QWidget* w) {
         auto* box = qobject_cast<QMessageBox*>(w);
@@ -86,14 +86,15 @@ void ModalDriver::poll()
     const bool matches =
         w && w != m_lastHandled &&
         (step.name == QLatin1String("QMessageBox") ? qobject_cast<QMessageBox*>(w) != nullptr
-                                                    : w->objectName() == step.name);
+                                                   : w->objectName() == step.name);
     if (!matches) {
         m_waitedMs += m_timer.interval();
         if (m_waitedMs >= m_timeoutMs) {
             m_errors << QStringLiteral("timed out waiting for %1 (active modal: %2)")
-                            .arg(step.name, w ? w->objectName() + QLatin1Char('/') +
-                                                    QString::fromLatin1(w->metaObject()->className())
-                                              : QStringLiteral("none"));
+                            .arg(step.name,
+                                 w ? w->objectName() + QLatin1Char('/') +
+                                         QString::fromLatin1(w->metaObject()->className())
+                                   : QStringLiteral("none"));
             m_next = m_steps.size();
             closeAllModals();
         }

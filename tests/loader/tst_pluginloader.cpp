@@ -80,8 +80,7 @@ void PluginLoaderTest::loadsThroughThePluginLoader()
     BackendVersions versions{1, 23, 0, QStringLiteral("TESSERA2")};
     module->setContextProperty(QStringLiteral("CommandManager"),
                                QVariant::fromValue(static_cast<IOManager*>(&io)));
-    module->setContextProperty(QStringLiteral("BackendVersions"),
-                               QVariant::fromValue(&versions));
+    module->setContextProperty(QStringLiteral("BackendVersions"), QVariant::fromValue(&versions));
     module->setContextProperty(QStringLiteral("ObserverMode"), false);
     const QList<QAction*> actions = module->menuActions();
     QCOMPARE(actions.size(), 1);
@@ -104,9 +103,11 @@ void PluginLoaderTest::imagesComeWithTheLibrary()
         const char* name;
         QSize size;
     };
-    const Image images[] = {{"normal.png", {166, 124}},     {"powerwall.png", {166, 124}},
+    const Image images[] = {{"normal.png", {166, 124}},
+                            {"powerwall.png", {166, 124}},
                             {"powerwall_standing.png", {166, 124}},
-                            {"mid_camera.png", {164, 124}}, {"mid_camera_tsr3.png", {164, 102}},
+                            {"mid_camera.png", {164, 124}},
+                            {"mid_camera_tsr3.png", {164, 102}},
                             {"lock.png", {48, 48}}};
     QVERIFY(!QFile::exists(QStringLiteral(":/images/normal.png")));
     QPluginLoader loader(pluginPath());
