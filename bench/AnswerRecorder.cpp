@@ -1,39 +1,18 @@
 #include "AnswerRecorder.h"
 
 #include "kit/FakeIOManager.h"
+#include "kit/Formatting.h"
 #include "plugin/ControllerText.h"
 
-#include <cstdarg>
-#include <cstdio>
 #include <vector>
 
 namespace {
-QString vformat(const char* format, va_list args)
-{
-    va_list copy;
-    va_copy(copy, args);
-    const int length = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    if (length < 0)
-        return QString();
-    std::vector<char> buffer(size_t(length) + 1);
-    std::vsnprintf(buffer.data(), buffer.size(), format, args);
-    return QString::fromLatin1(buffer.data(), length);
-}
-
 // Numbers go into the table in a form that reads back to the same double.
 QString exact(double value)
 {
     return QString::number(value, 'g', 17);
 }
 } // namespace
-
-#define FORMATTED(format)                                                                          \
-    va_list args;                                                                                  \
-    va_start(args, format);                                                                        \
-    const QString text = vformat(format, args);                                                    \
-    va_end(args);                                                                                  \
-    const QByteArray latin1 = text.toLatin1()
 
 AnswerRecorder::AnswerRecorder(IOManager* controller, FakeIOManager* table)
     : m_controller(controller), m_table(table)
@@ -61,6 +40,7 @@ int AnswerRecorder::setChannelOption(int option, int value, int flags)
 int AnswerRecorder::sendCommand(char* answer, const char* format, ...)
 {
     FORMATTED(format);
+    const QByteArray latin1 = text.toLatin1();
     const int result = m_controller->sendCommand(answer, "%s", latin1.constData());
     keep(QStringLiteral("sendCommand"), text, result,
          result == 0 ? ControllerText::fromBuffer(answer) : QString());
@@ -70,6 +50,7 @@ int AnswerRecorder::sendCommand(char* answer, const char* format, ...)
 int AnswerRecorder::getString(char* answer, const char* format, ...)
 {
     FORMATTED(format);
+    const QByteArray latin1 = text.toLatin1();
     const int result = m_controller->getString(answer, "%s", latin1.constData());
     keep(QStringLiteral("getString"), text, result,
          result == 0 ? ControllerText::fromBuffer(answer) : QString());
@@ -79,6 +60,7 @@ int AnswerRecorder::getString(char* answer, const char* format, ...)
 int AnswerRecorder::getInt(int* value, const char* format, ...)
 {
     FORMATTED(format);
+    const QByteArray latin1 = text.toLatin1();
     int read = 0;
     const int result = m_controller->getInt(&read, "%s", latin1.constData());
     keep(QStringLiteral("getInt"), text, result, QString::number(read));
@@ -90,6 +72,7 @@ int AnswerRecorder::getInt(int* value, const char* format, ...)
 int AnswerRecorder::getDouble(double* value, const char* format, ...)
 {
     FORMATTED(format);
+    const QByteArray latin1 = text.toLatin1();
     double read = 0.0;
     const int result = m_controller->getDouble(&read, "%s", latin1.constData());
     keep(QStringLiteral("getDouble"), text, result, exact(read));
@@ -101,6 +84,7 @@ int AnswerRecorder::getDouble(double* value, const char* format, ...)
 int AnswerRecorder::getFlag(bool* value, const char* format, ...)
 {
     FORMATTED(format);
+    const QByteArray latin1 = text.toLatin1();
     bool read = false;
     const int result = m_controller->getFlag(&read, "%s", latin1.constData());
     keep(QStringLiteral("getFlag"), text, result,
@@ -113,6 +97,7 @@ int AnswerRecorder::getFlag(bool* value, const char* format, ...)
 int AnswerRecorder::getDoubles(double* values, int count, const char* format, ...)
 {
     FORMATTED(format);
+    const QByteArray latin1 = text.toLatin1();
     std::vector<double> read(size_t(qMax(count, 0)), 0.0);
     const int result = m_controller->getDoubles(read.data(), count, "%s", latin1.constData());
     QStringList numbers;
@@ -127,6 +112,7 @@ int AnswerRecorder::getDoubles(double* values, int count, const char* format, ..
 int AnswerRecorder::setParameter(const char* format, ...)
 {
     FORMATTED(format);
+    const QByteArray latin1 = text.toLatin1();
     const int result = m_controller->setParameter("%s", latin1.constData());
     keep(QStringLiteral("setParameter"), text, result, QString());
     return result;
