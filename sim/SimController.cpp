@@ -454,6 +454,21 @@ void SimState::addParameters()
     const auto noCamera = [] {
         return Reply::error(InvalidValue, QStringLiteral("No such camera"));
     };
+    // The write handler of a one-number setting that the controller range-checks.
+    const auto number = [this, invalid](double* target, bool (*valid)(double),
+                                        const QString& complaint, bool persistent = false) {
+        return [=](const QStringList&, const QString& v) {
+            if (auto refused = refuseChange())
+                return *refused;
+            const auto n = parseNumbers(v, 1);
+            if (!n || !valid((*n)[0]))
+                return invalid(complaint);
+            *target = (*n)[0];
+            if (persistent)
+                saveState();
+            return Reply::ok();
+        };
+    };
 
     // Controller state.
     add(QStringLiteral("status active"), [this](const QStringList&) {
@@ -492,28 +507,16 @@ void SimState::addParameters()
     add(
         QStringLiteral("roomcal duration"),
         [this](const QStringList&) { return Reply::value(SimRoom::number(m_s.duration)); },
-        [this, invalid](const QStringList&, const QString& v) {
-            if (auto refused = refuseChange())
-                return *refused;
-            const auto n = parseNumbers(v, 1);
-            if (!n || (*n)[0] < 0 || (*n)[0] > 300)
-                return invalid(QStringLiteral("Duration must be 0 to 300 seconds"));
-            m_s.duration = (*n)[0];
-            return Reply::ok();
-        },
+        number(
+            &m_s.duration, [](double d) { return d >= 0 && d <= 300; },
+            QStringLiteral("Duration must be 0 to 300 seconds")),
         0, 12);
     add(
         QStringLiteral("roomcal wand_length"),
         [this](const QStringList&) { return Reply::value(SimRoom::number(m_s.wandLength)); },
-        [this, invalid](const QStringList&, const QString& v) {
-            if (auto refused = refuseChange())
-                return *refused;
-            const auto n = parseNumbers(v, 1);
-            if (!n || (*n)[0] <= 0 || (*n)[0] >= 10000)
-                return invalid(QStringLiteral("Invalid wand length"));
-            m_s.wandLength = (*n)[0];
-            return Reply::ok();
-        });
+        number(
+            &m_s.wandLength, [](double d) { return d > 0 && d < 10000; },
+            QStringLiteral("Invalid wand length")));
     add(
         QStringLiteral("roomcal angle"),
         [this](const QStringList&) { return Reply::value(joinNumbers(m_s.angle)); },
@@ -529,15 +532,8 @@ void SimState::addParameters()
     add(
         QStringLiteral("roomcal angle_height"),
         [this](const QStringList&) { return Reply::value(SimRoom::number(m_s.angleHeight)); },
-        [this, invalid](const QStringList&, const QString& v) {
-            if (auto refused = refuseChange())
-                return *refused;
-            const auto n = parseNumbers(v, 1);
-            if (!n)
-                return invalid(QStringLiteral("Invalid height"));
-            m_s.angleHeight = (*n)[0];
-            return Reply::ok();
-        },
+        number(
+            &m_s.angleHeight, [](double) { return true; }, QStringLiteral("Invalid height")),
         1, 23);
     add(
         QStringLiteral("roomcal type"),
@@ -759,16 +755,9 @@ void SimState::addParameters()
     add(
         QStringLiteral("tracking extra_scaling"),
         [this](const QStringList&) { return Reply::value(SimRoom::number(m_s.scaling)); },
-        [this, invalid](const QStringList&, const QString& v) {
-            if (auto refused = refuseChange())
-                return *refused;
-            const auto n = parseNumbers(v, 1);
-            if (!n || (*n)[0] <= 0)
-                return invalid(QStringLiteral("Expected a positive scaling factor"));
-            m_s.scaling = (*n)[0];
-            saveState();
-            return Reply::ok();
-        },
+        number(
+            &m_s.scaling, [](double d) { return d > 0; },
+            QStringLiteral("Expected a positive scaling factor"), true),
         0, 16);
 
     // Configurations.
