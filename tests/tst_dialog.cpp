@@ -101,7 +101,11 @@ private slots:
                 b->buttonSymbols() == QAbstractSpinBox::NoButtons ? '-' : '+', b->value());
         QCOMPARE(boxes, (QStringList{"0 9999.99 2 - 410", "0 100000 1 - 0", "0 100000 1 - 0",
                                      "0 100000 1 - 0", "-100000 100000 1 - 0", "0 300 0 + 30"}));
-        QCOMPARE(dialog.stackedWidget->currentWidget(), dialog.page_2);
+        dialog.label_error->setText("note");
+        dialog.retranslateUi(&dialog); // texts only: the note goes, the picture stays
+        QVERIFY(dialog.stackedWidget->currentWidget() == dialog.page_2 &&
+                dialog.label_error->text().isEmpty() &&
+                !dialog.l_CoordinateSystem->pixmap(Qt::ReturnByValue).isNull());
         QVERIFY(dialog.tableStaticCameras->isHidden() && dialog.line_staticCameras->isHidden() &&
                 dialog.label_staticCameras->isHidden() && !dialog.checkBox_recal->isChecked());
 
