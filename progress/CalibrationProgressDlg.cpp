@@ -105,8 +105,11 @@ CalibrationProgressDlg::CalibrationProgressDlg(IOManager* io, QWidget* parent,
     m_tickCounter = 0;
 
     m_receiver = new RoomCalMessageReceiver(this);
-    if (m_io)
-        m_receiverRegistered = m_io->registerReceiver(ReceiverName, m_receiver) == 0;
+    // Withdrawn later even if the host refused it: the host may have kept it all the same.
+    if (m_io) {
+        m_io->registerReceiver(ReceiverName, m_receiver);
+        m_receiverRegistered = true;
+    }
     connect(m_receiver, &RoomCalMessageReceiver::CameraTabChanges, this,
             &CalibrationProgressDlg::onReceiveCameraTabChanges);
     connect(m_receiver, &RoomCalMessageReceiver::MostActiveChanges, this,
@@ -391,7 +394,7 @@ int CalibrationProgressDlg::poll_step_progress()
             const double remaining = (1.0 - s_stepFraction) * duration;
             if (std::isfinite(remaining))
                 label_remaining_time->setText(
-                    tr("remaining time: %1 seconds").arg(qMax(0, toIntClamped(remaining))));
+                    tr("remaining time: %1 seconds").arg(toIntClamped(remaining)));
         }
     }
     return progress.step;

@@ -145,6 +145,7 @@ void TestProgress::progressArithmetic_data()
     QTest::newRow("0.999") << QStringList{"0.999", "1 0.99", "40"} << 4 << 99 << 0 << "";
     QTest::newRow("done in step 1") << QStringList{"1.0", "1 1.0", "40"} << 11 << 100 << 0 << calc;
     QTest::newRow("done in step 2") << QStringList{"1.0", "2 1.0", "40"} << 11 << 100 << 0 << "";
+    QTest::newRow("step overrun") << QStringList{"0.5", "1 1.5", "40"} << 11 << 50 << -20 << "";
     QTest::newRow("version 1.3") << QStringList{"0.1", "1 0.5", "60"} << 3 << 10 << -1 << "";
     QTest::newRow("nan") << QStringList{"nan", "1 nan", "60"} << 11 << 0 << -1 << "";
 }
@@ -165,7 +166,7 @@ void TestProgress::progressArithmetic()
     dialog.update_cal_status();
     QCOMPARE(dialog.progressBar_overall->value(), bar);
     QCOMPARE(dialog.label_remaining_time->text(),
-             remaining < 0 ? QString() : QString("remaining time: %1 seconds").arg(remaining));
+             remaining == -1 ? QString() : QString("remaining time: %1 seconds").arg(remaining));
     QCOMPARE(dialog.label_info->text(), info);
     QCOMPARE(io.callsOf("getString").contains("cal step_duration room s01"), minor >= 4);
 }
