@@ -10,7 +10,7 @@ bool hasDisplay()
 {
     return !qEnvironmentVariableIsEmpty("DISPLAY") ||
            !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
-           qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
 } // namespace
 
