@@ -454,6 +454,18 @@ void SimState::addParameters()
     const auto noCamera = [] {
         return Reply::error(InvalidValue, QStringLiteral("No such camera"));
     };
+    // The write handler of a setting whose value is one word from a known set.
+    const auto word = [this, invalid](QString* target, std::function<bool(const QString&)> valid,
+                                      const QString& complaint) {
+        return [=](const QStringList&, const QString& v) {
+            if (auto refused = refuseChange())
+                return *refused;
+            if (!valid(v))
+                return invalid(complaint);
+            *target = v;
+            return Reply::ok();
+        };
+    };
     // The write handler of a one-number setting that the controller range-checks.
     const auto number = [this, invalid](double* target, bool (*valid)(double),
                                         const QString& complaint, bool persistent = false) {
@@ -538,15 +550,13 @@ void SimState::addParameters()
     add(
         QStringLiteral("roomcal type"),
         [this](const QStringList&) { return Reply::value(m_s.calibrationType); },
-        [this, invalid](const QStringList&, const QString& v) {
-            if (auto refused = refuseChange())
-                return *refused;
-            if (v != QLatin1String("wand") &&
-                !(v == QLatin1String("wand_no_angle") && m_s.hasRecalibration))
-                return invalid(QStringLiteral("Unknown calibration type"));
-            m_s.calibrationType = v;
-            return Reply::ok();
-        });
+        word(
+            &m_s.calibrationType,
+            [this](const QString& v) {
+                return v == QLatin1String("wand") ||
+                       (v == QLatin1String("wand_no_angle") && m_s.hasRecalibration);
+            },
+            QStringLiteral("Unknown calibration type")));
     add(QStringLiteral("roomcal has_type *"), [this](const QStringList& a) {
         if (a[0] == QLatin1String("wand"))
             return Reply::value(QStringLiteral("yes"));
@@ -557,14 +567,10 @@ void SimState::addParameters()
     add(
         QStringLiteral("roomcal coordinate_type"),
         [this](const QStringList&) { return Reply::value(m_s.coordinateType); },
-        [this, invalid](const QStringList&, const QString& v) {
-            if (auto refused = refuseChange())
-                return *refused;
-            if (!coordinateTypeNames().contains(v))
-                return invalid(QStringLiteral("Unknown coordinate type"));
-            m_s.coordinateType = v;
-            return Reply::ok();
-        });
+        word(
+            &m_s.coordinateType,
+            [this](const QString& v) { return coordinateTypeNames().contains(v); },
+            QStringLiteral("Unknown coordinate type")));
     add(
         QStringLiteral("roomcal number_of_available_coordinate_types"),
         [this](const QStringList&) {

@@ -382,6 +382,23 @@ void completeCameras(Reader& r, SimScenario* s)
     }
 }
 
+// The checks that a scenario and a state file share once their keys are read: the active
+// configuration must exist, and every configuration gets its cameras.
+bool finish(Reader& r, SimScenario* s, SimScenario* out, QString* error)
+{
+    if (r.ok() && s->configurationIndex(s->activeConfiguration) < 0)
+        r.fail(QStringLiteral("activeConfiguration"),
+               QStringLiteral("no configuration has the id %1").arg(s->activeConfiguration));
+    if (r.ok())
+        completeCameras(r, s);
+    if (!r.ok()) {
+        *error = r.error();
+        return false;
+    }
+    *out = *s;
+    return true;
+}
+
 } // namespace
 
 int SimScenario::configurationIndex(const QString& id) const
@@ -501,18 +518,7 @@ bool parse(const QJsonObject& input, const QString& baseDir, SimScenario* out, Q
         r.fail(QStringLiteral("configurations"), QStringLiteral("at least one is needed"));
     if (r.ok() && s.activeConfiguration.isEmpty())
         s.activeConfiguration = s.configurations.first().id;
-    if (r.ok() && s.configurationIndex(s.activeConfiguration) < 0)
-        r.fail(QStringLiteral("activeConfiguration"),
-               QStringLiteral("no configuration has the id %1").arg(s.activeConfiguration));
-    if (r.ok())
-        completeCameras(r, &s);
-
-    if (!r.ok()) {
-        *error = r.error();
-        return false;
-    }
-    *out = s;
-    return true;
+    return finish(r, &s, out, error);
 }
 
 bool parseFile(const QString& path, SimScenario* out, QString* error)
@@ -569,17 +575,7 @@ bool applyState(const QJsonObject& state, SimScenario* scenario, QString* error)
     parseLastDate(r, state.value(QLatin1String("lastDate")), QStringLiteral("lastDate"),
                   &s.lastDate);
     parseAdjustment(r, state.value(QLatin1String("roomAdjustment")).toObject(), &s);
-    if (r.ok() && s.configurationIndex(s.activeConfiguration) < 0)
-        r.fail(QStringLiteral("activeConfiguration"),
-               QStringLiteral("no configuration has the id %1").arg(s.activeConfiguration));
-    if (r.ok())
-        completeCameras(r, &s);
-    if (!r.ok()) {
-        *error = r.error();
-        return false;
-    }
-    *scenario = s;
-    return true;
+    return finish(r, &s, scenario, error);
 }
 
 } // namespace SimScenarioIO
