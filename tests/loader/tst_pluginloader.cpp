@@ -1,4 +1,6 @@
 // Loads the plug-in file the way a host does, without linking any of the module's code.
+#include "ModuleVersion.h"
+#include "kit/ChildProcess.h"
 #include "kit/FakeIOManager.h"
 #include "kit/TestMain.h"
 #include "plugin/BackendVersions.h"
@@ -10,6 +12,8 @@
 #include <QJsonObject>
 #include <QLibrary>
 #include <QPluginLoader>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 
 class PluginLoaderTest : public QObject
 {
@@ -19,11 +23,72 @@ private slots:
     // First, while nothing has loaded the library yet.
     void imagesComeWithTheLibrary();
     void metadataBytes();
+    void installsIntoAScratchRoot();
+    void loadsThroughThePluginLoader_data();
     void loadsThroughThePluginLoader();
 
 private:
     QString pluginPath() const { return QString::fromLocal8Bit(qgetenv("ROOMCAL_PLUGIN")); }
+
+    QTemporaryDir m_root;
+    // The plug-in file that the installed demo loads by default.
+    QString m_installedPlugin;
 };
+
+namespace {
+// The value of a "Name: value" line of a help text.
+QString helpLine(const QString& help, const QString& name)
+{
+    const QRegularExpression line(QStringLiteral("^%1: (.+)$").arg(name),
+                                  QRegularExpression::MultilineOption);
+    return line.match(help).captured(1);
+}
+} // namespace
+
+void PluginLoaderTest::installsIntoAScratchRoot()
+{
+    QVERIFY(m_root.isValid());
+    QProcessEnvironment destination;
+    destination.insert(QStringLiteral("DESTDIR"), m_root.path());
+    int code = 0;
+    const QString log = TestKit::runProgram(
+        qEnvironmentVariable("CMAKE_COMMAND"),
+        {"--install", qEnvironmentVariable("ROOMCAL_BINARY_DIR"), "--prefix", "/usr"}, false, &code,
+        destination);
+    QVERIFY2(code == 0, qPrintable(log));
+
+    // Both programs answer --help without a display and name the files they would use; those
+    // must be the installed ones, found from where the programs lie.
+    const QString usr = QFileInfo(m_root.path()).canonicalFilePath() + "/usr/";
+    const QString demoHelp =
+        TestKit::runProgram(usr + "bin/roomcal-demo", {"--help"}, false, &code);
+    QVERIFY2(code == 0, qPrintable(demoHelp));
+    const QString simHelp = TestKit::runProgram(usr + "bin/morvek-sim", {"--help"}, false, &code);
+    QVERIFY2(code == 0, qPrintable(simHelp));
+    m_installedPlugin = helpLine(demoHelp, "Plug-in");
+    QVERIFY2(m_installedPlugin.startsWith(usr) && QFile::exists(m_installedPlugin),
+             qPrintable(demoHelp));
+    const QString scenarios = helpLine(simHelp, "Bundled scenarios");
+    QCOMPARE(helpLine(demoHelp, "Bundled scenarios"), scenarios);
+    QVERIFY2(scenarios.startsWith(usr) && QFile::exists(scenarios + "/stall.json"),
+             qPrintable(simHelp));
+    QVERIFY(QDir(scenarios).entryList({"*.state.json"}, QDir::Files).isEmpty());
+
+    // The installed server serves a bundled scenario named as such.
+    QProcess server;
+    server.start(usr + "bin/morvek-sim", {"--scenario", "stall", "--port", "0"});
+    QVERIFY(server.waitForReadyRead(10000));
+    QVERIFY(server.readAllStandardOutput().startsWith("listening on 127.0.0.1:"));
+    server.terminate();
+    QVERIFY(server.waitForFinished(10000));
+}
+
+void PluginLoaderTest::loadsThroughThePluginLoader_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::newRow("built") << pluginPath();
+    QTest::newRow("installed") << m_installedPlugin;
+}
 
 void PluginLoaderTest::metadataBytes()
 {
@@ -62,7 +127,9 @@ void PluginLoaderTest::metadataBytes()
 
 void PluginLoaderTest::loadsThroughThePluginLoader()
 {
-    QPluginLoader loader(pluginPath());
+    QFETCH(QString, path);
+    QVERIFY(!path.isEmpty());
+    QPluginLoader loader(path);
     const QJsonObject meta = loader.metaData();
     QCOMPARE(meta.value(QStringLiteral("IID")).toString(),
              QStringLiteral("de.olv.Morvek2.RoomCalModule"));
@@ -74,7 +141,7 @@ void PluginLoaderTest::loadsThroughThePluginLoader()
     QCOMPARE(loader.instance(), instance); // one module per library
     auto* module = qobject_cast<ModuleInterface*>(instance);
     QVERIFY(module);
-    QCOMPARE(module->moduleVersion(), QStringLiteral("v1.5.5"));
+    QCOMPARE(module->moduleVersion(), QStringLiteral("v" ROOMCAL_VERSION));
 
     FakeIOManager io;
     BackendVersions versions{1, 23, 0, QStringLiteral("TESSERA2")};

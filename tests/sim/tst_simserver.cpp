@@ -31,7 +31,7 @@ private slots:
 
     void serverStartsAndStops()
     {
-        const QString program = QCoreApplication::applicationDirPath() + "/../sim/morvek-sim";
+        const QString program = QCoreApplication::applicationDirPath() + "/morvek-sim";
         // A broken scenario stops the server before it listens, saying why.
         QTemporaryDir dir;
         QFile broken(dir.filePath(QStringLiteral("broken.json")));
