@@ -9,15 +9,13 @@ namespace TestKit {
 // the off-screen platform, and without the plug-in the test setup names. Returns stdout and
 // stderr together; the exit code is -1 when the program did not end within 20 s.
 inline QString runProgram(const QString& program, const QStringList& arguments, bool display,
-                          int* exitCode, QProcessEnvironment environment = {})
+                          int* exitCode)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "ROOMCAL_PLUGIN"})
         env.remove(QLatin1String(name));
     if (display)
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    for (const QString& name : environment.keys())
-        env.insert(name, environment.value(name));
     QProcess process;
     process.setProcessEnvironment(env);
     process.setProcessChannelMode(QProcess::MergedChannels);

@@ -44,21 +44,14 @@ private slots:
         const QString noPlugin = QStringLiteral("/nonexistent/libroomcal.so");
         const QString notFound = QStringLiteral("plug-in file \"%1\" not found").arg(noPlugin);
         QTest::newRow("no display") << QStringList() << false << 2 << "needs a display";
-        QTest::newRow("help without display")
-            << QStringList{"--help"} << false << 0 << "--scenario <NAME|FILE>";
         QTest::newRow("unknown option before the display check")
             << QStringList{"--bogus"} << false << 1 << "Unknown option 'bogus'";
-        QTest::newRow("Qt's option is unknown too")
-            << QStringList{"-platform", "xcb"} << true << 1 << "Unknown option 'platform'";
         QTest::newRow("bad version") << QStringList{"--version", "1.23.x"} << false << 1
                                      << "--version wants MAJOR.MINOR[.PATCH], not \"1.23.x\"";
         QTest::newRow("no such scenario")
             << QStringList{"--scenario", "nosuch"} << false << 1 << "no scenario \"nosuch\"";
         QTest::newRow("--plugin PATH")
             << QStringList{"--plugin", noPlugin} << true << 1 << notFound;
-        QTest::newRow("-plugin PATH") << QStringList{"-plugin", noPlugin} << true << 1 << notFound;
-        QTest::newRow("--plugin=PATH")
-            << QStringList{"--plugin=" + noPlugin} << true << 1 << notFound;
         QTest::newRow("bundled scenario by name, pre-release version")
             << QStringList{"--scenario", "stall", "--version", "1.23.-1", "--plugin", noPlugin}
             << true << 1 << notFound;
