@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QProcess>
-#include <QString>
 #include <QStringList>
 
 namespace TestKit {
@@ -20,9 +19,8 @@ inline QString runProgram(const QString& program, const QStringList& arguments, 
     process.setProcessEnvironment(env);
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(program, arguments);
+    // A program still running is killed when the QProcess goes.
     const bool ended = process.waitForFinished(20000);
-    if (!ended)
-        process.kill();
     *exitCode = ended && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     return QString::fromLocal8Bit(process.readAll());
 }
