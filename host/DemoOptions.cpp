@@ -1,9 +1,11 @@
 #include "DemoOptions.h"
 
+#include "PluginHost.h"
 #include "TcpTransport.h"
+#include "sim/BundledScenarios.h"
+#include "sim/VersionText.h"
 
 #include <QCommandLineParser>
-#include <QRegularExpression>
 
 namespace {
 struct Parser
@@ -22,11 +24,12 @@ struct Parser
                                 QStringLiteral("Run the frontend in observer mode (the module "
                                                "offers no action).")};
     QCommandLineOption scenario{QStringLiteral("scenario"),
-                                QStringLiteral("Scenario file for the simulated controller."),
-                                QStringLiteral("FILE")};
+                                QStringLiteral("Scenario of the simulated controller: a bundled "
+                                               "one by name (stall, failure, ...) or a file."),
+                                QStringLiteral("NAME|FILE")};
     QCommandLineOption plugin{QStringLiteral("plugin"),
-                              QStringLiteral("Plug-in file to load (default: the one built with "
-                                             "this program)."),
+                              QStringLiteral("Plug-in file to load (default: the one named "
+                                             "under Plug-in above)."),
                               QStringLiteral("PATH")};
     QCommandLineOption controller{QStringLiteral("controller"),
                                   QStringLiteral("Talk to a controller over TCP instead of the "
@@ -35,25 +38,18 @@ struct Parser
 
     Parser()
     {
+        // Qt's own options are not taken: the application object never sees the command line,
+        // so that "--plugin PATH" is ours. QT_QPA_PLATFORM and the other QT_* variables work.
+        // A single dash works as well, as in "-plugin PATH".
+        parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
         parser.setApplicationDescription(
-            QStringLiteral("Stand-in frontend that loads the room calibration module."));
+            QStringLiteral("Stand-in frontend that loads the room calibration module.\n"
+                           "Plug-in: %1\nBundled scenarios: %2")
+                .arg(PluginHost::defaultPluginPath(), BundledScenarios::directory()));
         parser.addOptions({help, version, model, observer, scenario, plugin, controller});
     }
 };
 } // namespace
-
-bool DemoOptions::parseVersion(const QString& text, int* major, int* minor, int* patch)
-{
-    static const QRegularExpression pattern(
-        QStringLiteral("^(\\d{1,6})\\.(\\d{1,6})(?:\\.(-1|\\d{1,6}))?$"));
-    const QRegularExpressionMatch match = pattern.match(text);
-    if (!match.hasMatch())
-        return false;
-    *major = match.captured(1).toInt();
-    *minor = match.captured(2).toInt();
-    *patch = match.captured(3).isEmpty() ? 0 : match.captured(3).toInt();
-    return true;
-}
 
 bool DemoOptions::parse(const QStringList& arguments, DemoOptions* options, QString* error)
 {
@@ -89,13 +85,17 @@ bool DemoOptions::parse(const QStringList& arguments, DemoOptions* options, QStr
         }
     }
     options->observer = p.parser.isSet(p.observer);
-    options->scenarioFile = p.parser.value(p.scenario);
+    if (p.parser.isSet(p.scenario)) {
+        options->scenarioFile = BundledScenarios::find(p.parser.value(p.scenario), error);
+        if (options->scenarioFile.isEmpty())
+            return false;
+    }
     options->pluginPath = p.parser.value(p.plugin);
     if (p.parser.isSet(p.controller)) {
         if (!TcpTransport::parseAddress(p.parser.value(p.controller), &options->controllerHost,
                                         &options->controllerPort, error))
             return false;
-        if (!options->scenarioFile.isEmpty()) {
+        if (p.parser.isSet(p.scenario)) {
             *error = QStringLiteral("--scenario applies to the in-process simulator, not to a "
                                     "controller reached with --controller");
             return false;

@@ -20,9 +20,8 @@ struct DemoOptions
     quint16 controllerPort = 0;
     bool helpRequested = false;
 
-    // arguments include the program name first, as QCoreApplication::arguments() has them.
+    // arguments include the program name first, as argv has them. Both need a
+    // QCoreApplication: bundled scenarios and the plug-in are found relative to the program.
     static bool parse(const QStringList& arguments, DemoOptions* options, QString* error);
     static QString helpText();
-    // "MAJOR.MINOR" or "MAJOR.MINOR.PATCH"; a patch of -1 marks a pre-release.
-    static bool parseVersion(const QString& text, int* major, int* minor, int* patch);
 };

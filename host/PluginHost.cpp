@@ -5,6 +5,8 @@
 #include "plugin/ModuleInterface.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QVariant>
 #include <QWidget>
@@ -27,11 +29,8 @@ QString PluginHost::defaultPluginPath()
     const QString fromEnvironment = QString::fromLocal8Bit(qgetenv("ROOMCAL_PLUGIN"));
     if (!fromEnvironment.isEmpty())
         return fromEnvironment;
-#ifdef ROOMCAL_PLUGIN_PATH
-    return QStringLiteral(ROOMCAL_PLUGIN_PATH);
-#else
-    return QString();
-#endif
+    return QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                           QStringLiteral("/" ROOMCAL_PLUGIN_FROM_BIN));
 }
 
 void PluginHost::registerHostResources()

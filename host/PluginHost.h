@@ -22,7 +22,9 @@ public:
     PluginHost(const PluginHost&) = delete;
     PluginHost& operator=(const PluginHost&) = delete;
 
-    // The plug-in file given at build time, unless ROOMCAL_PLUGIN names another.
+    // The plug-in file at its place relative to the program (../lib/roomcal/ by default), in the
+    // build tree as in an installation, unless ROOMCAL_PLUGIN names another. Needs a
+    // QCoreApplication.
     static QString defaultPluginPath();
     // Makes the images that modules expect from their host available.
     static void registerHostResources();

@@ -16,17 +16,26 @@ bool hasDisplay()
 
 int main(int argc, char** argv)
 {
-    QStringList raw;
-    for (int i = 0; i < argc; ++i)
-        raw << QString::fromLocal8Bit(argv[i]);
-    // Help must work on a machine without a display, before Qt looks for one.
-    if (raw.contains(QStringLiteral("--help")) || raw.contains(QStringLiteral("-h"))) {
-        // The help text names the program, which takes an application object; a core one needs
-        // no display.
-        QCoreApplication core(argc, argv);
+    DemoOptions options;
+    {
+        // The options are read before Qt sees them, with an application object that needs no
+        // display (it tells where the program lies), so that a wrong option and --help are
+        // answered on any machine, and "--plugin PATH" is not taken as Qt's own option.
+        int coreArgc = 1;
+        QCoreApplication core(coreArgc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("roomcal-demo"));
-        std::printf("%s", qPrintable(DemoOptions::helpText()));
-        return 0;
+        QStringList arguments;
+        for (int i = 0; i < argc; ++i)
+            arguments << QString::fromLocal8Bit(argv[i]);
+        QString error;
+        if (!DemoOptions::parse(arguments, &options, &error)) {
+            std::fprintf(stderr, "roomcal-demo: %s\nTry roomcal-demo --help.\n", qPrintable(error));
+            return 1;
+        }
+        if (options.helpRequested) {
+            std::printf("%s", qPrintable(DemoOptions::helpText()));
+            return 0;
+        }
     }
     if (!hasDisplay()) {
         std::fprintf(stderr, "roomcal-demo needs a display; run it under xvfb-run or set "
@@ -34,18 +43,12 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    QApplication app(argc, argv);
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
     QApplication::setApplicationName(QStringLiteral("roomcal-demo"));
 
-    // Qt has taken its own options (-platform, -style, ...) out of the arguments by now.
-    DemoOptions options;
-    QString error;
-    if (!DemoOptions::parse(QApplication::arguments(), &options, &error)) {
-        std::fprintf(stderr, "roomcal-demo: %s\nTry roomcal-demo --help.\n", qPrintable(error));
-        return 1;
-    }
-
     DemoSession session;
+    QString error;
     if (!session.start(options, &error)) {
         std::fprintf(stderr, "roomcal-demo: %s\n", qPrintable(error));
         return 1;

@@ -2,6 +2,7 @@
 
 #include "BackendVersions.h"
 #include "IOManager.h"
+#include "ModuleVersion.h"
 #include "dialog/RoomCalibrationDialog.h"
 #include "progress/CalibrationProgressDlg.h"
 
@@ -50,7 +51,10 @@ QString RoomCalModule::moduleName()
 
 QString RoomCalModule::moduleVersion()
 {
-    return QStringLiteral("v%1.%2.%3").arg(1, 0, 10).arg(5, 0, 10).arg(5, 0, 10);
+    return QStringLiteral("v%1.%2.%3")
+        .arg(ROOMCAL_VERSION_MAJOR, 0, 10)
+        .arg(ROOMCAL_VERSION_MINOR, 0, 10)
+        .arg(ROOMCAL_VERSION_PATCH, 0, 10);
 }
 
 QList<QAction*> RoomCalModule::menuActions()

@@ -6,4 +6,4 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${ROOMCAL_BUILD_DIR:-$root/build}"
 
 ROOMCAL_BUILD_DIR="$build" ROOMCAL_TARGETS="roomcal roomcal-bench" "$root/scripts/build.sh"
-QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" exec "$build/bench/roomcal-bench" "$@"
+QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" exec "$build/bin/roomcal-bench" "$@"

@@ -6,4 +6,4 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${ROOMCAL_BUILD_DIR:-$root/build}"
 
 ROOMCAL_BUILD_DIR="$build" ROOMCAL_TARGETS="roomcal roomcal-demo" "$root/scripts/build.sh"
-exec "$build/host/roomcal-demo" "$@"
+exec "$build/bin/roomcal-demo" "$@"

@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, testing and the demo need, when they are missing.
+# Installs the Debian packages that building, testing, the demo and the screenshots need; does
+# nothing (and needs no root) when they are all there.
 set -euo pipefail
 
-packages=(cmake make g++ pkg-config qtbase5-dev qtbase5-dev-tools qttools5-dev-tools
+packages=(cmake make g++ qtbase5-dev qtbase5-dev-tools
           xvfb xauth fonts-dejavu-core)
+dpkg -s "${packages[@]}" >/dev/null 2>&1 && exit 0
+
 missing=()
 for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
 echo "Installing: ${missing[*]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"

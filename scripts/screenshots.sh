@@ -8,4 +8,4 @@ out="${1:-$root/docs/screenshots}"
 
 ROOMCAL_BUILD_DIR="$build" ROOMCAL_TARGETS="roomcal-screenshots" "$root/scripts/build.sh"
 env -u QT_QPA_PLATFORM xvfb-run -a -s "-screen 0 1280x1024x24" \
-    "$build/tools/screenshots/roomcal-screenshots" "$out"
+    "$build/bin/roomcal-screenshots" "$out"

@@ -1,4 +1,5 @@
 #include "sim/SimScenario.h"
+#include "sim/VersionText.h"
 
 #include <QDir>
 #include <QFile>
@@ -219,23 +220,6 @@ bool resolveExtends(QJsonObject object, const QString& baseDir, int depth, QJson
     return true;
 }
 
-bool parseVersion(const QString& text, SimScenario* s)
-{
-    const QStringList parts = text.split(QLatin1Char('.'));
-    if (parts.size() != 3)
-        return false;
-    bool ok1 = false, ok2 = false, ok3 = false;
-    const int major = parts[0].toInt(&ok1);
-    const int minor = parts[1].toInt(&ok2);
-    const int patch = parts[2].toInt(&ok3);
-    if (!ok1 || !ok2 || !ok3)
-        return false;
-    s->major = major;
-    s->minor = minor;
-    s->patch = patch;
-    return true;
-}
-
 bool parseCamera(Reader& r, const QJsonObject& o, const QString& where, SimCamera* c)
 {
     r.onlyKeys(
@@ -438,8 +422,9 @@ bool parse(const QJsonObject& input, const QString& baseDir, SimScenario* out, Q
     r.onlyKeys(controller, QStringLiteral("controller"), {"version", "model"});
     QString version;
     r.text(controller, QStringLiteral("controller"), "version", &version, true);
-    if (r.ok() && !version.isEmpty() && !parseVersion(version, &s))
-        r.fail(QStringLiteral("controller.version"), QStringLiteral("expected major.minor.patch"));
+    if (r.ok() && !version.isEmpty() && !parseVersion(version, &s.major, &s.minor, &s.patch))
+        r.fail(QStringLiteral("controller.version"),
+               QStringLiteral("expected major.minor[.patch]"));
     r.text(controller, QStringLiteral("controller"), "model", &s.model, true);
 
     r.flag(o, QString(), "trackingAvailable", &s.trackingAvailable);

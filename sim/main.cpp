@@ -1,8 +1,10 @@
 // morvek-sim: the simulated controller as a line server on the loopback interface, for running
 // the demo host against a controller in another process.
 
+#include "sim/BundledScenarios.h"
 #include "sim/SimController.h"
 #include "sim/SimLineReader.h"
+#include "sim/VersionText.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -38,18 +40,6 @@ bool installSignalHandlers()
            ::sigaction(SIGINT, &action, nullptr) == 0;
 }
 
-bool parseVersion(const QString& text, int* major, int* minor, int* patch)
-{
-    const QStringList parts = text.split(QLatin1Char('.'));
-    bool ok[3] = {false, false, false};
-    if (parts.size() != 3)
-        return false;
-    *major = parts[0].toInt(&ok[0]);
-    *minor = parts[1].toInt(&ok[1]);
-    *patch = parts[2].toInt(&ok[2]);
-    return ok[0] && ok[1] && ok[2];
-}
-
 void serve(QTcpSocket* socket, SimController* sim)
 {
     auto reader = std::make_shared<SimLineReader>();
@@ -75,20 +65,22 @@ int main(int argc, char** argv)
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Simulated tracking controller answering one request line with one "
-                       "answer line, on 127.0.0.1 only."));
+                       "answer line, on 127.0.0.1 only.\nBundled scenarios: %1")
+            .arg(BundledScenarios::directory()));
     parser.addHelpOption();
     const QCommandLineOption scenarioOption(
         QStringLiteral("scenario"),
-        QStringLiteral("Scenario file (JSON); its state is kept beside it. Without it the "
-                       "built-in default runs and nothing is saved."),
-        QStringLiteral("file"));
+        QStringLiteral("Scenario: a bundled one by name (stall, failure, ...) or a JSON file; its "
+                       "state is kept beside it. Without it the built-in default runs and nothing "
+                       "is saved."),
+        QStringLiteral("name|file"));
     const QCommandLineOption portOption(QStringLiteral("port"),
                                         QStringLiteral("TCP port; 0 picks a free one."),
                                         QStringLiteral("n"), QStringLiteral("0"));
     const QCommandLineOption versionOption(QStringLiteral("controller-version"),
                                            QStringLiteral("Report this version instead of the "
                                                           "scenario's."),
-                                           QStringLiteral("major.minor.patch"));
+                                           QStringLiteral("major.minor[.patch]"));
     const QCommandLineOption modelOption(QStringLiteral("model"),
                                          QStringLiteral("Report this model name instead of the "
                                                         "scenario's."),
@@ -99,7 +91,8 @@ int main(int argc, char** argv)
     SimController sim;
     if (parser.isSet(scenarioOption)) {
         QString error;
-        if (!sim.loadScenario(parser.value(scenarioOption), &error)) {
+        const QString path = BundledScenarios::find(parser.value(scenarioOption), &error);
+        if (path.isEmpty() || !sim.loadScenario(path, &error)) {
             std::fprintf(stderr, "morvek-sim: %s\n", qPrintable(error));
             return 2;
         }
@@ -107,7 +100,7 @@ int main(int argc, char** argv)
     if (parser.isSet(versionOption)) {
         int major = 0, minor = 0, patch = 0;
         if (!parseVersion(parser.value(versionOption), &major, &minor, &patch)) {
-            std::fprintf(stderr, "morvek-sim: --controller-version expects major.minor.patch\n");
+            std::fprintf(stderr, "morvek-sim: --controller-version expects major.minor[.patch]\n");
             return 2;
         }
         sim.setVersion(major, minor, patch);

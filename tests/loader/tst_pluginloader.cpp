@@ -1,4 +1,6 @@
 // Loads the plug-in file the way a host does, without linking any of the module's code.
+#include "ModuleVersion.h"
+#include "kit/ChildProcess.h"
 #include "kit/FakeIOManager.h"
 #include "kit/TestMain.h"
 #include "plugin/BackendVersions.h"
@@ -10,6 +12,8 @@
 #include <QJsonObject>
 #include <QLibrary>
 #include <QPluginLoader>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 
 class PluginLoaderTest : public QObject
 {
@@ -19,11 +23,57 @@ private slots:
     // First, while nothing has loaded the library yet.
     void imagesComeWithTheLibrary();
     void metadataBytes();
+    void installsIntoAScratchRoot();
+    void loadsThroughThePluginLoader_data();
     void loadsThroughThePluginLoader();
 
 private:
     QString pluginPath() const { return QString::fromLocal8Bit(qgetenv("ROOMCAL_PLUGIN")); }
+
+    QTemporaryDir m_root;
+    // The plug-in file that the installed demo loads by default.
+    QString m_installedPlugin;
 };
+
+void PluginLoaderTest::installsIntoAScratchRoot()
+{
+    QVERIFY(m_root.isValid());
+    qputenv("DESTDIR", QFile::encodeName(m_root.path()));
+    int code = 0;
+    const QString log = TestKit::runProgram(
+        qEnvironmentVariable("CMAKE_COMMAND"),
+        {"--install", qEnvironmentVariable("ROOMCAL_BINARY_DIR"), "--prefix", "/usr"}, false,
+        &code);
+    qunsetenv("DESTDIR");
+    QVERIFY2(code == 0, qPrintable(log));
+
+    // Both programs answer --help without a display and name the files they would use: the
+    // installed ones, found from where the programs lie.
+    const QString usr = QFileInfo(m_root.path()).canonicalFilePath() + "/usr/";
+    QString help;
+    for (const char* program : {"roomcal-demo", "morvek-sim"}) {
+        help += TestKit::runProgram(usr + "bin/" + program, {"--help"}, false, &code);
+        QVERIFY2(code == 0, qPrintable(help));
+    }
+    const auto named = [&help](const QString& name) {
+        const QRegularExpression line("^" + name + ": (.+)$", QRegularExpression::MultilineOption);
+        return line.match(help).captured(1);
+    };
+    m_installedPlugin = named("Plug-in");
+    QVERIFY2(m_installedPlugin.startsWith(usr) && QFile::exists(m_installedPlugin),
+             qPrintable(help));
+    const QString scenarios = named("Bundled scenarios");
+    QVERIFY2(scenarios.startsWith(usr) && QFile::exists(scenarios + "/stall.json"),
+             qPrintable(help));
+    QCOMPARE(help.count(scenarios), 2);
+}
+
+void PluginLoaderTest::loadsThroughThePluginLoader_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::newRow("built") << pluginPath();
+    QTest::newRow("installed") << m_installedPlugin;
+}
 
 void PluginLoaderTest::metadataBytes()
 {
@@ -62,7 +112,9 @@ void PluginLoaderTest::metadataBytes()
 
 void PluginLoaderTest::loadsThroughThePluginLoader()
 {
-    QPluginLoader loader(pluginPath());
+    QFETCH(QString, path);
+    QVERIFY(!path.isEmpty());
+    QPluginLoader loader(path);
     const QJsonObject meta = loader.metaData();
     QCOMPARE(meta.value(QStringLiteral("IID")).toString(),
              QStringLiteral("de.olv.Morvek2.RoomCalModule"));
@@ -74,7 +126,7 @@ void PluginLoaderTest::loadsThroughThePluginLoader()
     QCOMPARE(loader.instance(), instance); // one module per library
     auto* module = qobject_cast<ModuleInterface*>(instance);
     QVERIFY(module);
-    QCOMPARE(module->moduleVersion(), QStringLiteral("v1.5.5"));
+    QCOMPARE(module->moduleVersion(), QStringLiteral("v" ROOMCAL_VERSION));
 
     FakeIOManager io;
     BackendVersions versions{1, 23, 0, QStringLiteral("TESSERA2")};

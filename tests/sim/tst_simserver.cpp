@@ -31,7 +31,7 @@ private slots:
 
     void serverStartsAndStops()
     {
-        const QString program = QCoreApplication::applicationDirPath() + "/../sim/morvek-sim";
+        const QString program = QCoreApplication::applicationDirPath() + "/morvek-sim";
         // A broken scenario stops the server before it listens, saying why.
         QTemporaryDir dir;
         QFile broken(dir.filePath(QStringLiteral("broken.json")));
@@ -44,8 +44,9 @@ private slots:
         QCOMPARE(server.exitCode(), 2);
         QVERIFY(server.readAllStandardError().contains("activeConfiguration"));
 
-        // A good one says where it listens, and SIGTERM ends it normally.
-        server.start(program, {QStringLiteral("--port"), QStringLiteral("0")});
+        // A good one, bundled and named as such, says where it listens; SIGTERM ends it normally.
+        server.start(program, {QStringLiteral("--scenario"), QStringLiteral("old-controller"),
+                               QStringLiteral("--port"), QStringLiteral("0")});
         QVERIFY(server.waitForReadyRead(5000));
         const QByteArray banner = server.readLine();
         QVERIFY2(banner.startsWith("listening on 127.0.0.1:") && banner.endsWith('\n'), banner);

@@ -3,6 +3,7 @@
 #include "host/DemoOptions.h"
 #include "host/DemoSession.h"
 #include "host/DemoWindow.h"
+#include "kit/ChildProcess.h"
 #include "kit/TestMain.h"
 #include "plugin/MessageReceiver.h"
 
@@ -31,6 +32,44 @@ class HostDemoTest : public QObject
     Q_OBJECT
 
 private slots:
+    // The demo program itself: what reaches the user first, and whether the options it reads
+    // are the ones given. A plug-in file that does not exist makes a run end right after the
+    // options were applied (the simulator and its scenario are set up before the plug-in).
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("display");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("output");
+        const QString noPlugin = QStringLiteral("/nonexistent/libroomcal.so");
+        const QString notFound = QStringLiteral("plug-in file \"%1\" not found").arg(noPlugin);
+        QTest::newRow("no display") << QStringList() << false << 2 << "needs a display";
+        QTest::newRow("unknown option before the display check")
+            << QStringList{"--bogus"} << false << 1 << "Unknown option 'bogus'";
+        QTest::newRow("bad version") << QStringList{"--version", "1.23.x"} << false << 1
+                                     << "--version wants MAJOR.MINOR[.PATCH], not \"1.23.x\"";
+        QTest::newRow("no such scenario")
+            << QStringList{"--scenario", "nosuch"} << false << 1 << "no scenario \"nosuch\"";
+        QTest::newRow("--plugin PATH")
+            << QStringList{"--plugin", noPlugin} << true << 1 << notFound;
+        QTest::newRow("bundled scenario by name, pre-release version")
+            << QStringList{"--scenario", "stall", "--version", "1.23.-1", "--plugin", noPlugin}
+            << true << 1 << notFound;
+    }
+
+    void commandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, display);
+        QFETCH(int, exitCode);
+        QFETCH(QString, output);
+        int code = 0;
+        const QString got = TestKit::runProgram(
+            QCoreApplication::applicationDirPath() + "/roomcal-demo", arguments, display, &code);
+        QVERIFY2(got.contains(output), qPrintable(got));
+        QCOMPARE(code, exitCode);
+    }
+
     void loadsTheModuleIntoTheTrackingMenu()
     {
         DemoSession session;
