@@ -22,9 +22,12 @@ private slots:
                                        max + "yyyy", runaway,     "z\nafter\n"};
         SimLineReader reader(16);
         QByteArrayList got;
-        for (const QByteArray& chunk : chunks)
-            for (const SimLineReader::Line& line : reader.feed(chunk))
-                got << (line.tooLong ? QByteArray("!") : line.text);
+        QByteArray line;
+        for (const QByteArray& chunk : chunks) {
+            reader.append(chunk.constData(), chunk.size());
+            while (const SimLineReader::Result r = reader.next(&line))
+                got << (r == SimLineReader::TooLong ? QByteArray("!") : line);
+        }
         QCOMPARE(got, QByteArrayList(
                           {"a b", "morvek2 ok", "", "abcdef", max, "!", "next", "!", "after"}));
     }
