@@ -143,7 +143,7 @@ void SimLineServer::serve(Connection* c)
         if (result == SimLineReader::TooLong)
             answer = QLatin1String(RequestTooLong);
         else
-            answer = m_sim->handle(QString::fromLatin1(c->line));
+            answer = m_sim->handle(QString::fromLatin1(c->line.constData(), c->line.size()));
         // Answers are Latin-1 by construction; written straight into the output buffer.
         const int at = c->out.size();
         c->out.resize(at + answer.size() + 1);
