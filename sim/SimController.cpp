@@ -16,8 +16,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <optional>
 #include <tuple>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -421,6 +423,21 @@ void SimState::finishRun()
     m_result = r;
 }
 
+// Puts `from` in place of `to` in one step. Swapping the two names costs a tenth of a millisecond
+// where a rename over the old file makes some file systems (ext4) write the new one out first,
+// about 3 ms; the old content left under `from` is dropped afterwards. Sets errno on failure.
+static bool replace(const QString& from, const QString& to)
+{
+    const QByteArray source = QFile::encodeName(from), target = QFile::encodeName(to);
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_EXCHANGE) ==
+        0) {
+        ::unlink(source.constData());
+        return true;
+    }
+    // No old file yet, or a file system that cannot swap.
+    return std::rename(source.constData(), target.constData()) == 0;
+}
+
 // Written beside the state file and renamed over it: a reader or a restart after a kill sees the
 // old state or the new one, never a mix. There is no sync to disk; a simulator's state does not
 // need to survive a power cut, and a sync made every change cost several milliseconds.
@@ -436,8 +453,7 @@ QString SimState::saveState()
         !file.flush())
         why = file.errorString();
     file.close();
-    if (why.isEmpty() && std::rename(QFile::encodeName(temporary).constData(),
-                                     QFile::encodeName(m_statePath).constData()) != 0)
+    if (why.isEmpty() && !replace(temporary, m_statePath))
         why = QString::fromLocal8Bit(std::strerror(errno));
     if (why.isEmpty())
         return QString();

@@ -29,9 +29,9 @@ class TestSimController : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir m_scratch; // outlives the controller, which holds a lock file in it
     std::unique_ptr<SimController> m_sim;
     qint64 m_now = 0;
-    QTemporaryDir m_scratch;
     QString m_scenario;
     int m_copies = 0;
 
@@ -134,6 +134,17 @@ private slots:
             "set config active_config demo_area -> err 4 \"Cannot activate configuration\"",
             "get config active_config -> lab_main",
             "#no-room-calibration | get tracking room c02 -> none | get roomcal last_date -> none"};
+        // Every stored value must read back within one answer line, before and after a run.
+        QTest::newRow("ranges") << QStringList{
+            "#default | set tracking room c01 1e300 0 0 0 0 0 -> err 3 \"Invalid room "
+            "calibration\"",
+            "set roomcal angle 1e300 1 1 -> err 3 \"Expected three distances\"",
+            "set roomcal angle_height -1e300 -> err 3 \"Invalid height\"",
+            "set tracking extra_translation 1e300 0 0 -> err 3 \"Expected 3 numbers\"",
+            "set tracking extra_scaling 1e300 -> err 3 \"Expected a positive scaling factor\"",
+            "set tracking room c01 1000000 -1000000 0 360 -360 0 -> ok",
+            "cal room start -> ok | @40000 | roomcal accept_new_calibration -> ok",
+            "get tracking room c01 -> 1000000.900 -1000000.400 0.200 360.0125 -360.0075 0.0050"};
         QTest::newRow("state survives a restart") << QStringList{
             "#transfer-mismatch | set tracking room c02 1 2 3 4 5 6 -> ok",
             "set tracking extra_scaling 1.0000 -> ok | set config active_config small_room -> ok",
@@ -147,6 +158,27 @@ private slots:
     {
         QFETCH(QStringList, script);
         run(script);
+    }
+
+    // What saving the state adds to a change, against the same change without a state file.
+    void savingAChange_data()
+    {
+        QTest::addColumn<bool>("stateFile");
+        QTest::newRow("without a state file (floor)") << false;
+        QTest::newRow("with a state file") << true;
+    }
+
+    void savingAChange()
+    {
+        QFETCH(bool, stateFile);
+        run({stateFile ? "#default" : "{\"extends\": \"default\"}"});
+        int n = 0;
+        QBENCHMARK
+        {
+            m_sim->handle(
+                QStringLiteral("morvek2 set tracking room c01 1 2 3 4 5 %1").arg(++n % 2));
+        }
+        QCOMPARE(ask("morvek2 get tracking room c01"), QStringLiteral("1 2 3 4 5 %1").arg(n % 2));
     }
 
     void answersNeverExceedTheBuffer()
