@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QLockFile>
-#include <QRegularExpression>
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -18,6 +17,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <optional>
+#include <sys/stat.h>
 #include <tuple>
 #include <unistd.h>
 #include <vector>
@@ -89,16 +89,17 @@ QString joinNumbers(const QVector<double>& values)
 // "c01" ... "c100": the canonical spelling only, as the controller names cameras.
 int numberedIndex(const QString& word, QChar prefix)
 {
-    static const QRegularExpression pattern(QStringLiteral("^[a-z](\\d{2,3})$"));
-    if (!word.startsWith(prefix))
+    const int digits = word.size() - 1;
+    if (digits < 2 || digits > 3 || word.at(0) != prefix || (digits == 3 && word.at(1) == '0'))
         return -1;
-    const QRegularExpressionMatch m = pattern.match(word);
-    if (!m.hasMatch())
-        return -1;
-    const int n = m.captured(1).toInt();
-    if (n < 1 || QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')) != m.captured(1))
-        return -1;
-    return n;
+    int n = 0;
+    for (int i = 1; i <= digits; ++i) {
+        const ushort c = word.at(i).unicode();
+        if (c < '0' || c > '9')
+            return -1;
+        n = n * 10 + (c - '0');
+    }
+    return n >= 1 ? n : -1;
 }
 
 } // namespace
@@ -146,11 +147,13 @@ public:
     std::unique_ptr<QLockFile> m_lock;
 
 private:
+    // A request's words point into its line, so that reading one allocates little.
+    using Words = QVector<QStringRef>;
     QString dispatch(const QString& line);
-    QString read(const QStringList& name);
-    QString write(const QStringList& words);
-    QString command(const QStringList& words);
-    static bool matches(const QStringList& pattern, const QStringList& words, QStringList* args);
+    QString read(const QString& line, const Words& words);
+    QString write(const QString& line, const Words& words);
+    QString command(const QString& line, const Words& words);
+    static bool matches(const QStringList& pattern, const Words& words, QStringList* args);
     bool atLeast(int major, int minor) const;
     void addParameters();
     void add(const QString& pattern, Getter get, Setter set = nullptr, int sinceMajor = 0,
@@ -234,60 +237,70 @@ QString SimState::handle(const QString& request)
 
 QString SimState::dispatch(const QString& line)
 {
-    const QStringList words = line.split(QLatin1Char(' '));
+    const Words words = line.splitRef(QLatin1Char(' '));
     if (words.size() < 2 || words[0] != QLatin1String("morvek2"))
         return errorLine(UnknownCommand, QStringLiteral("Unknown command"));
     if (words[1] == QLatin1String("get"))
-        return read(words.mid(2));
+        return read(line, words);
     if (words[1] == QLatin1String("set"))
-        return write(words.mid(2));
-    return command(words.mid(1));
+        return write(line, words);
+    return command(line, words);
 }
 
-bool SimState::matches(const QStringList& pattern, const QStringList& words, QStringList* args)
+// Whether the words after "morvek2 get|set" start with the pattern; only then are the words in
+// place of "*" copied out.
+bool SimState::matches(const QStringList& pattern, const Words& words, QStringList* args)
 {
-    if (words.size() < pattern.size())
+    const int from = 2;
+    if (words.size() - from < pattern.size())
         return false;
+    for (int i = 0; i < pattern.size(); ++i) {
+        const bool any = pattern[i] == QLatin1String("*");
+        if (any ? words[from + i].isEmpty() : pattern[i] != words[from + i])
+            return false;
+    }
     args->clear();
     for (int i = 0; i < pattern.size(); ++i) {
-        if (pattern[i] == QLatin1String("*")) {
-            if (words[i].isEmpty())
-                return false;
-            args->append(words[i]);
-        } else if (pattern[i] != words[i]) {
-            return false;
-        }
+        if (pattern[i] == QLatin1String("*"))
+            args->append(words[from + i].toString());
     }
     return true;
 }
 
-QString SimState::read(const QStringList& name)
+QString SimState::read(const QString& line, const Words& words)
 {
     QStringList args;
     for (const Parameter& p : m_parameters) {
-        if (!p.get || name.size() != p.pattern.size() || !matches(p.pattern, name, &args))
+        if (!p.get || words.size() - 2 != p.pattern.size() || !matches(p.pattern, words, &args))
             continue;
         if (!atLeast(p.sinceMajor, p.sinceMinor))
             break;
         const Reply r = p.get(args);
         if (r.code != 0)
             return errorLine(r.code, r.text);
-        return QStringLiteral("morvek2 set %1 %2").arg(name.join(QLatin1Char(' ')), r.text);
+        // The read's own words follow "morvek2 get ", so the answer is built in one piece.
+        QString answer;
+        answer.reserve(line.size() + 1 + r.text.size());
+        answer += QLatin1String("morvek2 set ");
+        answer += line.midRef(words[2].position());
+        answer += QLatin1Char(' ');
+        answer += r.text;
+        return answer;
     }
     return errorLine(UnknownParameter, QStringLiteral("Unknown parameter"));
 }
 
-QString SimState::write(const QStringList& words)
+QString SimState::write(const QString& line, const Words& words)
 {
     QStringList args;
     for (const Parameter& p : m_parameters) {
-        if (words.size() <= p.pattern.size() || !matches(p.pattern, words, &args))
+        if (words.size() - 2 <= p.pattern.size() || !matches(p.pattern, words, &args))
             continue;
         if (!atLeast(p.sinceMajor, p.sinceMinor))
             break;
         if (!p.set)
             return errorLine(ReadOnlyParameter, QStringLiteral("Parameter is read-only"));
-        const QString value = words.mid(p.pattern.size()).join(QLatin1Char(' '));
+        const QString value = line.mid(words[2 + p.pattern.size()].position());
         const Reply r = p.set(args, value);
         if (r.code != 0)
             return errorLine(r.code, r.text);
@@ -296,9 +309,9 @@ QString SimState::write(const QStringList& words)
     return errorLine(UnknownParameter, QStringLiteral("Unknown parameter"));
 }
 
-QString SimState::command(const QStringList& words)
+QString SimState::command(const QString& line, const Words& words)
 {
-    const QString text = words.join(QLatin1Char(' '));
+    const QStringRef text = line.midRef(words[1].position());
     Reply r = Reply::error(UnknownCommand, QStringLiteral("Unknown command"));
     if (text == QLatin1String("tracking start")) {
         if (!m_s.trackingAvailable) {
@@ -313,12 +326,12 @@ QString SimState::command(const QStringList& words)
     } else if (text == QLatin1String("tracking stop")) {
         m_tracking = false;
         r = Reply::ok();
-    } else if (words.size() == 3 && words[0] == QLatin1String("cal") &&
-               words[2] == QLatin1String("start")) {
-        r = startRun(words[1]);
-    } else if (words.size() == 3 && words[0] == QLatin1String("cal") &&
-               words[2] == QLatin1String("stop")) {
-        if (words[1] != QLatin1String("room")) {
+    } else if (words.size() == 4 && words[1] == QLatin1String("cal") &&
+               words[3] == QLatin1String("start")) {
+        r = startRun(words[2].toString());
+    } else if (words.size() == 4 && words[1] == QLatin1String("cal") &&
+               words[3] == QLatin1String("stop")) {
+        if (words[2] != QLatin1String("room")) {
             r = Reply::error(UnknownParameter, QStringLiteral("Unknown calibration type"));
         } else {
             // Stopping a run that already ended is harmless: the operator's cancel may cross
@@ -429,8 +442,11 @@ void SimState::finishRun()
 static bool replace(const QString& from, const QString& to)
 {
     const QByteArray source = QFile::encodeName(from), target = QFile::encodeName(to);
-    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_EXCHANGE) ==
-        0) {
+    struct stat old = {};
+    // A swap would also succeed with a folder in the way.
+    if (::lstat(target.constData(), &old) == 0 && S_ISREG(old.st_mode) &&
+        ::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_EXCHANGE) ==
+            0) {
         ::unlink(source.constData());
         return true;
     }
