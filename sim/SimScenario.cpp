@@ -334,8 +334,10 @@ bool resolveExtends(QJsonObject object, const QString& baseDir, int depth, QJson
         return false;
     } else {
         const QString path = QDir(baseDir).absoluteFilePath(name);
-        if (!SimScenarioIO::readObjectFile(path, &base, error))
+        if (!SimScenarioIO::readObjectFile(path, &base, error)) {
+            *error = QStringLiteral("extends: ") + *error;
             return false;
+        }
         nextDir = QFileInfo(path).absolutePath();
     }
     QJsonObject resolvedBase;
