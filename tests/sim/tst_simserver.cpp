@@ -10,104 +10,80 @@
 #include <QtTest>
 #include <algorithm>
 #include <arpa/inet.h>
-#include <memory>
-#include <netinet/in.h>
 #include <poll.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <utility>
 
 namespace {
 
 QString program()
 {
-    return qEnvironmentVariable("MORVEK_SIM", QCoreApplication::applicationDirPath() +
-                                                  QStringLiteral("/../sim/morvek-sim"));
+    return qEnvironmentVariable("MORVEK_SIM",
+                                QCoreApplication::applicationDirPath() + "/../sim/morvek-sim");
 }
 
-// A plain client socket, so that the test decides exactly when it reads, writes and closes.
-class Client
+// A plain socket, so that the test decides exactly when it reads, writes and closes.
+struct Client
 {
-public:
-    explicit Client(quint16 port) : m_fd(::socket(AF_INET, SOCK_STREAM, 0))
+    explicit Client(quint16 port) : fd(::socket(AF_INET, SOCK_STREAM, 0))
     {
         sockaddr_in address = {};
         address.sin_family = AF_INET;
         address.sin_port = htons(port);
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        m_connected = ::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
     }
-    ~Client() { ::close(m_fd); }
-    bool connected() const { return m_connected; }
+    ~Client() { ::close(fd); }
     // As much as the kernel takes now.
     qint64 offer(const QByteArray& bytes)
     {
-        return ::send(m_fd, bytes.constData(), size_t(bytes.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
+        return ::send(fd, bytes.constData(), size_t(bytes.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
     }
-    void halfClose() { ::shutdown(m_fd, SHUT_WR); }
-    // Reads until `lines` line ends arrived, the server closed, or the time is up.
+    // Until `lines` line ends arrived, the server closed, or the time is up.
     QByteArray receive(int lines, int timeoutMs)
     {
         const QDeadlineTimer deadline(timeoutMs);
+        QByteArray received;
         char chunk[4096];
-        while (m_received.count('\n') < lines && !deadline.hasExpired()) {
-            pollfd p = {m_fd, POLLIN, 0};
-            if (::poll(&p, 1, int(deadline.remainingTime())) <= 0)
-                break;
-            const ssize_t got = ::recv(m_fd, chunk, sizeof chunk, 0);
+        pollfd p = {fd, POLLIN, 0};
+        while (received.count('\n') < lines && ::poll(&p, 1, int(deadline.remainingTime())) > 0) {
+            const ssize_t got = ::recv(fd, chunk, sizeof chunk, 0);
             if (got <= 0)
                 break;
-            m_received.append(chunk, int(got));
+            received.append(chunk, int(got));
         }
-        return std::exchange(m_received, QByteArray());
+        return received;
     }
-
-private:
-    int m_fd;
-    bool m_connected = false;
-    QByteArray m_received;
+    int fd;
 };
 
-class Server
+struct Server
 {
-public:
     Server(const QString& scenario, const QStringList& options)
     {
-        m_process.start(program(), QStringList{"--scenario", scenario} + options);
-        m_process.waitForReadyRead(10000);
-        const QByteArray banner = m_process.readLine();
+        process.start(program(), QStringList{"--scenario", scenario} + options);
+        process.waitForReadyRead(10000);
+        const QByteArray banner = process.readLine();
         if (banner.startsWith("listening on 127.0.0.1:"))
             port = quint16(banner.mid(23).trimmed().toUInt());
     }
-    ~Server()
-    {
-        m_process.terminate();
-        m_process.waitForFinished(5000);
-    }
+    ~Server() { endsNormally(); }
     qint64 residentKb()
     {
-        QFile status(QStringLiteral("/proc/%1/status").arg(m_process.processId()));
+        QFile status(QStringLiteral("/proc/%1/status").arg(process.processId()));
         status.open(QIODevice::ReadOnly);
         const QByteArray text = status.readAll();
         return text.mid(text.indexOf("VmRSS:") + 6).trimmed().split(' ').value(0).toLongLong();
     }
     bool endsNormally()
     {
-        m_process.terminate();
-        return m_process.waitForFinished(5000) && m_process.exitStatus() == QProcess::NormalExit &&
-               m_process.exitCode() == 0;
+        process.terminate();
+        return process.waitForFinished(5000) && process.exitStatus() == QProcess::NormalExit &&
+               process.exitCode() == 0;
     }
+    QProcess process;
     quint16 port = 0;
-
-private:
-    QProcess m_process;
 };
-
-QByteArray times(int n, const QByteArray& line)
-{
-    return line.repeated(n);
-}
 
 } // namespace
 
@@ -119,19 +95,17 @@ class TestSimServer : public QObject
 
     QString scenario(const QByteArray& json)
     {
-        const QString path = m_dir.filePath(QStringLiteral("scenario.json"));
-        QFile file(path);
+        QFile file(m_dir.filePath("scenario.json"));
         file.open(QIODevice::WriteOnly | QIODevice::Truncate);
         file.write(json);
-        return path;
+        return file.fileName();
     }
-    QString statePath() { return m_dir.filePath(QStringLiteral("scenario.state.json")); }
 
 private slots:
     void init()
     {
-        QDir(m_dir.path()).rmdir(QStringLiteral("scenario.state.json"));
-        QFile::remove(statePath());
+        QDir(m_dir.path()).rmdir("scenario.state.json");
+        QFile::remove(m_dir.filePath("scenario.state.json"));
         QFile::remove(m_dir.filePath("fifo"));
     }
 
@@ -156,57 +130,46 @@ private slots:
     }
 
     // Each refusal ends the server before it listens, with exit code 2 and a message that names
-    // the file, the key and the reason.
+    // the file, the key and the reason. "beside" is what lies next to the scenario.
     void refusedAtStart_data()
     {
         QTest::addColumn<QByteArray>("json");
-        QTest::addColumn<QString>("beside"); // what lies next to the scenario: see below
+        QTest::addColumn<QString>("beside");
         QTest::addColumn<QString>("expected");
-        const QByteArray plain = "{\"extends\": \"default\"}";
-        const QByteArray base = plain.chopped(1) + ", ";
-        QTest::newRow("unknown configuration")
-            << base + "\"activeConfiguration\": \"nowhere\"}"
-            << ""
-            << "scenario.json: activeConfiguration: no configuration has the id nowhere";
-        QTest::newRow("number for a list") << base + "\"cameras\": 5}"
-                                           << ""
-                                           << "scenario.json: cameras: expected a list";
-        QTest::newRow("text for a list") << base + "\"failSwitchTo\": \"lab_main\"}"
-                                         << ""
-                                         << "scenario.json: failSwitchTo: expected a list";
-        QTest::newRow("list for an object") << base + "\"roomAdjustment\": [1, 2]}"
-                                            << ""
-                                            << "scenario.json: roomAdjustment: expected an object";
-        QTest::newRow("text for an object") << base + "\"run\": \"fast\"}"
-                                            << ""
-                                            << "scenario.json: run: expected an object";
-        QTest::newRow("key twice") << base + "\"run\": {\"stepPause\": 1, \"stepPause\": 2}}"
-                                   << ""
-                                   << "scenario.json: run.stepPause: key given twice";
-        QTest::newRow("negative duration")
-            << base + "\"roomcal\": {\"duration\": -5}}"
-            << ""
-            << "scenario.json: roomcal.duration: expected from 0 to 300 seconds";
-        QTest::newRow("endless duration")
-            << base + "\"roomcal\": {\"duration\": 1e308}}"
-            << ""
-            << "scenario.json: roomcal.duration: expected from 0 to 300 seconds";
-        QTest::newRow("too many cameras")
-            << base + "\"cameras\": [" + times(1000, "{},").chopped(1) + "]}"
-            << ""
-            << "scenario.json: cameras: more than 999 entries";
-        QTest::newRow("extends a FIFO") << QByteArray("{\"extends\": \"fifo\"}") << "fifo"
-                                        << "scenario.json: extends: %1/fifo: not a regular file";
-        QTest::newRow("extends a device")
-            << QByteArray("{\"extends\": \"/dev/zero\"}") << ""
-            << "scenario.json: extends: /dev/zero: not a regular file";
-        QTest::newRow("truncated state") << plain << "truncated state"
-                                         << "scenario.state.json: not a JSON object (unterminated "
-                                            "array at offset 20)";
-        QTest::newRow("state is a folder") << plain << "state folder"
-                                           << "scenario.state.json: is a folder";
-        QTest::newRow("second server") << plain << "first server"
-                                       << "scenario.state.json: in use by morvek-sim (process";
+        const QByteArray plain = "{\"extends\": \"default\"}", base = "{\"extends\": \"default\", ";
+        const QByteArray cameras = "\"cameras\": [" + QByteArray("{},").repeated(1000).chopped(1);
+        const struct
+        {
+            const char* name;
+            QByteArray json;
+            const char* beside;
+            const char* expected; // after "scenario."
+        } rows[] = {
+            {"unknown configuration", base + "\"activeConfiguration\": \"nowhere\"}", "",
+             "json: activeConfiguration: no configuration has the id nowhere"},
+            {"number for a list", base + "\"cameras\": 5}", "", "json: cameras: expected a list"},
+            {"text for a list", base + "\"failSwitchTo\": \"lab_main\"}", "",
+             "json: failSwitchTo: expected a list"},
+            {"list for an object", base + "\"roomAdjustment\": [1, 2]}", "",
+             "json: roomAdjustment: expected an object"},
+            {"text for an object", base + "\"run\": \"fast\"}", "",
+             "json: run: expected an object"},
+            {"key twice", base + "\"run\": {\"stepPause\": 1, \"stepPause\": 2}}", "",
+             "json: run.stepPause: key given twice"},
+            {"endless duration", base + "\"roomcal\": {\"duration\": 1e308}}", "",
+             "json: roomcal.duration: expected from 0 to 300 seconds"},
+            {"too many cameras", base + cameras + "]}", "", "json: cameras: more than 999 entries"},
+            {"extends a FIFO", "{\"extends\": \"fifo\"}", "fifo",
+             "json: extends: %1/fifo: not a regular file"},
+            {"extends a device", "{\"extends\": \"/dev/zero\"}", "",
+             "json: extends: /dev/zero: not a regular file"},
+            {"truncated state", plain, "{\"configurations\": [",
+             "state.json: not a JSON object (unterminated array at offset 20)"},
+            {"state is a folder", plain, "folder", "state.json: is a folder"},
+            {"second server", plain, "server", "state.json: in use by morvek-sim (process"},
+        };
+        for (const auto& row : rows)
+            QTest::newRow(row.name) << row.json << row.beside << row.expected;
     }
 
     void refusedAtStart()
@@ -214,27 +177,24 @@ private slots:
         QFETCH(QByteArray, json);
         QFETCH(QString, beside);
         QFETCH(QString, expected);
-        const QString path = scenario(json);
-        const QString state = statePath();
+        const QString path = scenario(json), state = m_dir.filePath("scenario.state.json");
         std::unique_ptr<Server> first;
-        if (beside == QLatin1String("fifo"))
+        if (beside == "fifo")
             QCOMPARE(::mkfifo(QFile::encodeName(m_dir.filePath("fifo")).constData(), 0600), 0);
-        if (beside == QLatin1String("state folder"))
-            QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("scenario.state.json")));
-        if (beside == QLatin1String("truncated state")) {
+        else if (beside == "folder")
+            QVERIFY(QDir(m_dir.path()).mkdir("scenario.state.json"));
+        else if (beside == "server")
+            QVERIFY((first = std::make_unique<Server>(path, QStringList()))->port != 0);
+        else if (!beside.isEmpty()) {
             QFile file(state);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write("{\"configurations\": [");
-        }
-        if (beside == QLatin1String("first server")) {
-            first = std::make_unique<Server>(path, QStringList());
-            QVERIFY(first->port != 0);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(beside.toLatin1()) > 0);
         }
         QProcess server;
         server.start(program(), {QStringLiteral("--scenario"), path});
         QVERIFY2(server.waitForFinished(5000), "the server did not refuse to start");
         const QString error = QString::fromLocal8Bit(server.readAllStandardError());
-        QVERIFY2(error.contains(expected.replace("%1", m_dir.path())), qPrintable(error));
+        QVERIFY2(error.contains("scenario." + expected.replace("%1", m_dir.path())),
+                 qPrintable(error));
         QCOMPARE(server.exitCode(), 2);
     }
 
@@ -248,8 +208,8 @@ private slots:
         QTest::addColumn<bool>("halfClose");
         QTest::addColumn<QByteArray>("expected");
         QTest::newRow("closed straight after the requests")
-            << QStringList() << "" << times(200, "morvek2 get status active\n") << true
-            << times(200, "morvek2 set status active none\n");
+            << QStringList() << "" << QByteArray("morvek2 get status active\n").repeated(200)
+            << true << QByteArray("morvek2 set status active none\n").repeated(200);
         QTest::newRow("NUL in a request")
             << QStringList() << "" << QByteArray("morvek2 get tracking room c01\0junk\n", 35)
             << true << QByteArray("morvek2 err 3 \"Request contains a NUL byte\"\n");
@@ -279,16 +239,14 @@ private slots:
         Server server(scenario("{\"extends\": \"default\"}"), options);
         QVERIFY(server.port != 0);
         Client held(server.port);
-        if (setup == QLatin1String("state folder"))
-            QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("scenario.state.json")));
-        if (setup == QLatin1String("hold one"))
-            QVERIFY(held.offer("morvek2 get status active\n") > 0 &&
-                    !held.receive(1, 5000).isEmpty());
+        if (setup == "state folder")
+            QVERIFY(QDir(m_dir.path()).mkdir("scenario.state.json"));
+        if (setup == "hold one")
+            QVERIFY(held.offer("morvek2 get status active\n") > 0 && held.receive(1, 5000) != "");
         Client client(server.port);
-        QVERIFY(client.connected());
         QCOMPARE(client.offer(request), qint64(request.size()));
         if (halfClose)
-            client.halfClose();
+            ::shutdown(client.fd, SHUT_WR);
         QCOMPARE(client.receive(expected.count('\n') + 1, 5000),
                  expected.replace("%1", QFile::encodeName(m_dir.path())));
         QVERIFY(server.endsNormally());
@@ -301,7 +259,7 @@ private slots:
         QVERIFY(server.port != 0);
         Client flood(server.port), good(server.port);
         const qint64 before = server.residentKb();
-        const QByteArray requests = times(4000, "morvek2 get camera camera c01\n");
+        const QByteArray requests = QByteArray("morvek2 get camera camera c01\n").repeated(4000);
         QVector<qint64> latencies;
         int timeouts = 0;
         for (int i = 0; i < 90; ++i) {
@@ -314,11 +272,11 @@ private slots:
             latencies << clock.nsecsElapsed() / 1000;
         }
         std::sort(latencies.begin(), latencies.end());
+        const qint64 growth = server.residentKb() - before;
         qInfo("good client: p50 %lld us, p99 %lld us; server grew by %lld kB",
-              latencies[latencies.size() / 2], latencies[latencies.size() * 99 / 100],
-              server.residentKb() - before);
+              latencies[latencies.size() / 2], latencies[latencies.size() * 99 / 100], growth);
         QCOMPARE(timeouts, 0);
-        QVERIFY2(server.residentKb() - before < 32 * 1024, "the server buffers a non-reader");
+        QVERIFY2(growth < 32 * 1024, "the server buffers what a non-reading client is sent");
     }
 };
 
