@@ -17,7 +17,7 @@ SimLineReader::Result SimLineReader::next(QByteArray* line)
         const int end = m_buffer.indexOf('\n', m_from);
         if (m_discarding) {
             if (end < 0) {
-                m_buffer.clear();
+                m_buffer.resize(0);
                 m_from = 0;
                 return NeedMore;
             }
@@ -41,7 +41,7 @@ SimLineReader::Result SimLineReader::next(QByteArray* line)
         m_from = end + 1;
         return Line;
     }
-    m_buffer.clear();
+    m_buffer.resize(0);
     m_from = 0;
     return NeedMore;
 }

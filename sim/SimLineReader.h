@@ -11,7 +11,10 @@ class SimLineReader
 public:
     enum Result { NeedMore, Line, TooLong };
 
-    explicit SimLineReader(int maxLength = 4096) : m_maxLength(maxLength) {}
+    explicit SimLineReader(int maxLength = 4096) : m_maxLength(maxLength)
+    {
+        m_buffer.reserve(8192); // kept when emptied
+    }
 
     void append(const char* data, int size);
     // The next line without its line end (and without a CR before it), into *line.

@@ -42,6 +42,9 @@ struct SimLineServer::Connection
           writable(fd, QSocketNotifier::Write)
     {
         writable.setEnabled(false);
+        // Reserved buffers keep their memory when emptied, so a request allocates none here.
+        line.reserve(256);
+        out.reserve(4096);
     }
     ~Connection() { ::close(fd); }
 
