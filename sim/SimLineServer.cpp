@@ -186,16 +186,17 @@ bool SimLineServer::send(Connection* c)
 
 void SimLineServer::drop(Connection* c)
 {
-    // Deleted later: the caller may still be inside one of its notifiers.
+    // Deleted once the event loop is back: the caller may still be inside one of its notifiers.
     auto it = m_connections.find(c->fd);
     if (it == m_connections.end())
         return;
-    it->second.release();
+    if (m_dropped.empty())
+        QTimer::singleShot(0, this, [this] { m_dropped.clear(); });
+    m_dropped.push_back(std::move(it->second));
     m_connections.erase(it);
     c->gone = true;
     c->readable.setEnabled(false);
     c->writable.setEnabled(false);
-    QTimer::singleShot(0, [c] { delete c; });
 }
 
 void SimLineServer::closeIdle()

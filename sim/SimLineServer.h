@@ -3,6 +3,7 @@
 #include <QTcpServer>
 #include <memory>
 #include <unordered_map>
+#include <vector>
 
 class SimController;
 class QTimer;
@@ -44,4 +45,5 @@ private:
     Limits m_limits;
     QTimer* m_idleTimer;
     std::unordered_map<int, std::unique_ptr<Connection>> m_connections; // by descriptor
+    std::vector<std::unique_ptr<Connection>> m_dropped;
 };
