@@ -8,12 +8,18 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QRegularExpression>
-#include <QSaveFile>
+#include <QLockFile>
+#include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <optional>
+#include <sys/stat.h>
 #include <tuple>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -83,16 +89,17 @@ QString joinNumbers(const QVector<double>& values)
 // "c01" ... "c100": the canonical spelling only, as the controller names cameras.
 int numberedIndex(const QString& word, QChar prefix)
 {
-    static const QRegularExpression pattern(QStringLiteral("^[a-z](\\d{2,3})$"));
-    if (!word.startsWith(prefix))
+    const int digits = word.size() - 1;
+    if (digits < 2 || digits > 3 || word.at(0) != prefix || (digits == 3 && word.at(1) == '0'))
         return -1;
-    const QRegularExpressionMatch m = pattern.match(word);
-    if (!m.hasMatch())
-        return -1;
-    const int n = m.captured(1).toInt();
-    if (n < 1 || QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')) != m.captured(1))
-        return -1;
-    return n;
+    int n = 0;
+    for (int i = 1; i <= digits; ++i) {
+        const ushort c = word.at(i).unicode();
+        if (c < '0' || c > '9')
+            return -1;
+        n = n * 10 + (c - '0');
+    }
+    return n >= 1 ? n : -1;
 }
 
 } // namespace
@@ -136,13 +143,17 @@ public:
     QString m_statePath;
     std::optional<std::array<int, 3>> m_versionOverride;
     std::optional<QString> m_modelOverride;
+    // Held while the state file is ours: a second server on the scenario would overwrite it.
+    std::unique_ptr<QLockFile> m_lock;
 
 private:
+    // A request's words point into its line, so that reading one allocates little.
+    using Words = QVector<QStringRef>;
     QString dispatch(const QString& line);
-    QString read(const QStringList& name);
-    QString write(const QStringList& words);
-    QString command(const QStringList& words);
-    static bool matches(const QStringList& pattern, const QStringList& words, QStringList* args);
+    QString read(const QString& line, const Words& words);
+    QString write(const QString& line, const Words& words);
+    QString command(const QString& line, const Words& words);
+    static bool matches(const QStringList& pattern, const Words& words, QStringList* args);
     bool atLeast(int major, int minor) const;
     void addParameters();
     void add(const QString& pattern, Getter get, Setter set = nullptr, int sinceMajor = 0,
@@ -151,7 +162,8 @@ private:
     void advance();
     void finishRun();
     Reply startRun(const QString& type);
-    void saveState();
+    QString saveState();
+    Reply persist(const SimScenario& before);
 
     SimConfiguration& active()
     {
@@ -214,7 +226,10 @@ QString SimState::handle(const QString& request)
     while (line.endsWith(QLatin1Char('\n')) || line.endsWith(QLatin1Char('\r')))
         line.chop(1);
     advance();
-    QString answer = dispatch(line);
+    // A NUL would end the request early for a controller that reads it as a C string.
+    QString answer = line.contains(QChar(0))
+                         ? errorLine(InvalidValue, QStringLiteral("Request contains a NUL byte"))
+                         : dispatch(line);
     if (answer.size() > MaxAnswerLength)
         answer = errorLine(AnswerTooLong, QStringLiteral("Answer too long"));
     return answer;
@@ -222,60 +237,70 @@ QString SimState::handle(const QString& request)
 
 QString SimState::dispatch(const QString& line)
 {
-    const QStringList words = line.split(QLatin1Char(' '));
+    const Words words = line.splitRef(QLatin1Char(' '));
     if (words.size() < 2 || words[0] != QLatin1String("morvek2"))
         return errorLine(UnknownCommand, QStringLiteral("Unknown command"));
     if (words[1] == QLatin1String("get"))
-        return read(words.mid(2));
+        return read(line, words);
     if (words[1] == QLatin1String("set"))
-        return write(words.mid(2));
-    return command(words.mid(1));
+        return write(line, words);
+    return command(line, words);
 }
 
-bool SimState::matches(const QStringList& pattern, const QStringList& words, QStringList* args)
+// Whether the words after "morvek2 get|set" start with the pattern; only then are the words in
+// place of "*" copied out.
+bool SimState::matches(const QStringList& pattern, const Words& words, QStringList* args)
 {
-    if (words.size() < pattern.size())
+    const int from = 2;
+    if (words.size() - from < pattern.size())
         return false;
+    for (int i = 0; i < pattern.size(); ++i) {
+        const bool any = pattern[i] == QLatin1String("*");
+        if (any ? words[from + i].isEmpty() : pattern[i] != words[from + i])
+            return false;
+    }
     args->clear();
     for (int i = 0; i < pattern.size(); ++i) {
-        if (pattern[i] == QLatin1String("*")) {
-            if (words[i].isEmpty())
-                return false;
-            args->append(words[i]);
-        } else if (pattern[i] != words[i]) {
-            return false;
-        }
+        if (pattern[i] == QLatin1String("*"))
+            args->append(words[from + i].toString());
     }
     return true;
 }
 
-QString SimState::read(const QStringList& name)
+QString SimState::read(const QString& line, const Words& words)
 {
     QStringList args;
     for (const Parameter& p : m_parameters) {
-        if (!p.get || name.size() != p.pattern.size() || !matches(p.pattern, name, &args))
+        if (!p.get || words.size() - 2 != p.pattern.size() || !matches(p.pattern, words, &args))
             continue;
         if (!atLeast(p.sinceMajor, p.sinceMinor))
             break;
         const Reply r = p.get(args);
         if (r.code != 0)
             return errorLine(r.code, r.text);
-        return QStringLiteral("morvek2 set %1 %2").arg(name.join(QLatin1Char(' ')), r.text);
+        // The read's own words follow "morvek2 get ", so the answer is built in one piece.
+        QString answer;
+        answer.reserve(line.size() + 1 + r.text.size());
+        answer += QLatin1String("morvek2 set ");
+        answer += line.midRef(words[2].position());
+        answer += QLatin1Char(' ');
+        answer += r.text;
+        return answer;
     }
     return errorLine(UnknownParameter, QStringLiteral("Unknown parameter"));
 }
 
-QString SimState::write(const QStringList& words)
+QString SimState::write(const QString& line, const Words& words)
 {
     QStringList args;
     for (const Parameter& p : m_parameters) {
-        if (words.size() <= p.pattern.size() || !matches(p.pattern, words, &args))
+        if (words.size() - 2 <= p.pattern.size() || !matches(p.pattern, words, &args))
             continue;
         if (!atLeast(p.sinceMajor, p.sinceMinor))
             break;
         if (!p.set)
             return errorLine(ReadOnlyParameter, QStringLiteral("Parameter is read-only"));
-        const QString value = words.mid(p.pattern.size()).join(QLatin1Char(' '));
+        const QString value = line.mid(words[2 + p.pattern.size()].position());
         const Reply r = p.set(args, value);
         if (r.code != 0)
             return errorLine(r.code, r.text);
@@ -284,9 +309,9 @@ QString SimState::write(const QStringList& words)
     return errorLine(UnknownParameter, QStringLiteral("Unknown parameter"));
 }
 
-QString SimState::command(const QStringList& words)
+QString SimState::command(const QString& line, const Words& words)
 {
-    const QString text = words.join(QLatin1Char(' '));
+    const QStringRef text = line.midRef(words[1].position());
     Reply r = Reply::error(UnknownCommand, QStringLiteral("Unknown command"));
     if (text == QLatin1String("tracking start")) {
         if (!m_s.trackingAvailable) {
@@ -301,12 +326,12 @@ QString SimState::command(const QStringList& words)
     } else if (text == QLatin1String("tracking stop")) {
         m_tracking = false;
         r = Reply::ok();
-    } else if (words.size() == 3 && words[0] == QLatin1String("cal") &&
-               words[2] == QLatin1String("start")) {
-        r = startRun(words[1]);
-    } else if (words.size() == 3 && words[0] == QLatin1String("cal") &&
-               words[2] == QLatin1String("stop")) {
-        if (words[1] != QLatin1String("room")) {
+    } else if (words.size() == 4 && words[1] == QLatin1String("cal") &&
+               words[3] == QLatin1String("start")) {
+        r = startRun(words[2].toString());
+    } else if (words.size() == 4 && words[1] == QLatin1String("cal") &&
+               words[3] == QLatin1String("stop")) {
+        if (words[2] != QLatin1String("room")) {
             r = Reply::error(UnknownParameter, QStringLiteral("Unknown calibration type"));
         } else {
             // Stopping a run that already ended is harmless: the operator's cancel may cross
@@ -321,12 +346,12 @@ QString SimState::command(const QStringList& words)
         } else if (!m_result.pending || m_result.rooms.size() != cameraCount()) {
             r = Reply::error(NotNow, QStringLiteral("No new calibration to accept"));
         } else {
+            const SimScenario before = m_s;
             active().rooms = m_result.rooms;
-            m_result.pending = false;
             m_s.lastDate =
                 QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-            saveState();
-            r = Reply::ok();
+            r = persist(before);
+            m_result.pending = r.code != 0;
         }
     }
     return r.code == 0 ? QStringLiteral("morvek2 ok") : errorLine(r.code, r.text);
@@ -411,15 +436,59 @@ void SimState::finishRun()
     m_result = r;
 }
 
-void SimState::saveState()
+// Puts `from` in place of `to` in one step. Swapping the two names costs a tenth of a millisecond
+// where a rename over the old file makes some file systems (ext4) write the new one out first,
+// about 3 ms; the old content left under `from` is dropped afterwards. Sets errno on failure.
+static bool replace(const QString& from, const QString& to)
+{
+    const QByteArray source = QFile::encodeName(from), target = QFile::encodeName(to);
+    struct stat old = {};
+    // A swap would also succeed with a folder in the way.
+    if (::lstat(target.constData(), &old) == 0 && S_ISREG(old.st_mode) &&
+        ::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_EXCHANGE) ==
+            0) {
+        ::unlink(source.constData());
+        return true;
+    }
+    // No old file yet, or a file system that cannot swap.
+    return std::rename(source.constData(), target.constData()) == 0;
+}
+
+// Written beside the state file and renamed over it: a reader or a restart after a kill sees the
+// old state or the new one, never a mix. There is no sync to disk; a simulator's state does not
+// need to survive a power cut, and a sync made every change cost several milliseconds.
+QString SimState::saveState()
 {
     if (m_statePath.isEmpty())
-        return;
-    QSaveFile file(m_statePath);
+        return QString();
     const QByteArray json = QJsonDocument(SimScenarioIO::stateToJson(m_s)).toJson();
-    if (!file.open(QIODevice::WriteOnly) || file.write(json) != json.size() || !file.commit())
-        qWarning("Error: cannot save the controller state to %s: %s", qPrintable(m_statePath),
-                 qPrintable(file.errorString()));
+    const QString temporary = m_statePath + QStringLiteral(".new");
+    QFile file(temporary);
+    QString why;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(json) != json.size() ||
+        !file.flush())
+        why = file.errorString();
+    file.close();
+    if (why.isEmpty() && !replace(temporary, m_statePath))
+        why = QString::fromLocal8Bit(std::strerror(errno));
+    if (why.isEmpty())
+        return QString();
+    QFile::remove(temporary);
+    // The message has to fit one answer line; a deep folder is left out then.
+    const QString message = QStringLiteral("cannot write %1: %2");
+    return message.arg(m_statePath, why).size() <= 150
+               ? message.arg(m_statePath, why)
+               : message.arg(QFileInfo(m_statePath).fileName(), why);
+}
+
+// A change that cannot be kept is taken back and refused: after a restart it would be gone.
+Reply SimState::persist(const SimScenario& before)
+{
+    const QString why = saveState();
+    if (why.isEmpty())
+        return Reply::ok();
+    m_s = before;
+    return Reply::error(NotNow, why);
 }
 
 std::optional<Reply> SimState::refuseChange()
@@ -475,10 +544,9 @@ void SimState::addParameters()
             const auto n = parseNumbers(v, 1);
             if (!n || !valid((*n)[0]))
                 return invalid(complaint);
+            const SimScenario before = m_s;
             *target = (*n)[0];
-            if (persistent)
-                saveState();
-            return Reply::ok();
+            return persistent ? persist(before) : Reply::ok();
         };
     };
 
@@ -519,16 +587,13 @@ void SimState::addParameters()
     add(
         QStringLiteral("roomcal duration"),
         [this](const QStringList&) { return Reply::value(SimRoom::number(m_s.duration)); },
-        number(
-            &m_s.duration, [](double d) { return d >= 0 && d <= 300; },
-            QStringLiteral("Duration must be 0 to 300 seconds")),
+        number(&m_s.duration, SimRange::duration,
+               QStringLiteral("Duration must be 0 to 300 seconds")),
         0, 12);
     add(
         QStringLiteral("roomcal wand_length"),
         [this](const QStringList&) { return Reply::value(SimRoom::number(m_s.wandLength)); },
-        number(
-            &m_s.wandLength, [](double d) { return d > 0 && d < 10000; },
-            QStringLiteral("Invalid wand length")));
+        number(&m_s.wandLength, SimRange::wandLength, QStringLiteral("Invalid wand length")));
     add(
         QStringLiteral("roomcal angle"),
         [this](const QStringList&) { return Reply::value(joinNumbers(m_s.angle)); },
@@ -536,7 +601,7 @@ void SimState::addParameters()
             if (auto refused = refuseChange())
                 return *refused;
             const auto n = parseNumbers(v, 3);
-            if (!n || (*n)[0] < 0 || (*n)[1] < 0 || (*n)[2] < 0)
+            if (!n || !std::all_of(n->begin(), n->end(), SimRange::distance))
                 return invalid(QStringLiteral("Expected three distances"));
             m_s.angle = *n;
             return Reply::ok();
@@ -544,9 +609,7 @@ void SimState::addParameters()
     add(
         QStringLiteral("roomcal angle_height"),
         [this](const QStringList&) { return Reply::value(SimRoom::number(m_s.angleHeight)); },
-        number(
-            &m_s.angleHeight, [](double) { return true; }, QStringLiteral("Invalid height")),
-        1, 23);
+        number(&m_s.angleHeight, SimRange::coordinate, QStringLiteral("Invalid height")), 1, 23);
     add(
         QStringLiteral("roomcal type"),
         [this](const QStringList&) { return Reply::value(m_s.calibrationType); },
@@ -743,11 +806,11 @@ void SimState::addParameters()
             if (auto refused = refuseChange())
                 return *refused;
             const auto n = parseNumbers(v, count);
-            if (!n)
+            if (!n || !std::all_of(n->begin(), n->end(), SimRange::coordinate))
                 return invalid(QStringLiteral("Expected %1 numbers").arg(count));
+            const SimScenario before = m_s;
             *target = *n;
-            saveState();
-            return Reply::ok();
+            return persist(before);
         };
     };
     add(
@@ -761,9 +824,8 @@ void SimState::addParameters()
     add(
         QStringLiteral("tracking extra_scaling"),
         [this](const QStringList&) { return Reply::value(SimRoom::number(m_s.scaling)); },
-        number(
-            &m_s.scaling, [](double d) { return d > 0; },
-            QStringLiteral("Expected a positive scaling factor"), true),
+        number(&m_s.scaling, SimRange::scaling,
+               QStringLiteral("Expected a positive scaling factor"), true),
         0, 16);
 
     // Configurations.
@@ -793,13 +855,15 @@ void SimState::addParameters()
                 return noConfig();
             if (m_s.failSwitchTo.contains(id))
                 return Reply::error(NotNow, QStringLiteral("Cannot activate configuration"));
-            if (id != m_s.activeConfiguration) {
-                // A result measured with another camera setup must not be adopted here.
+            if (id == m_s.activeConfiguration)
+                return Reply::ok();
+            const SimScenario before = m_s;
+            m_s.activeConfiguration = id;
+            const Reply saved = persist(before);
+            // A result measured with another camera setup must not be adopted here.
+            if (saved.code == 0)
                 m_result.pending = false;
-                m_s.activeConfiguration = id;
-                saveState();
-            }
-            return Reply::ok();
+            return saved;
         });
     add(QStringLiteral("config desc"),
         [this](const QStringList&) { return Reply::value(quoted(active().description)); });
@@ -829,9 +893,9 @@ void SimState::addParameters()
                 return noCamera();
             if (!SimRoom::isValid(v))
                 return invalid(QStringLiteral("Invalid room calibration"));
+            const SimScenario before = m_s;
             active().rooms[c] = v;
-            saveState();
-            return Reply::ok();
+            return persist(before);
         });
 }
 
@@ -867,46 +931,63 @@ bool SimController::loadScenario(const QString& path, QString* error)
         return false;
     }
     const QString statePath = stateFilePath(path);
-    QFile stateFile(statePath);
-    if (stateFile.exists()) {
-        QJsonParseError parseError;
-        QJsonDocument doc;
-        if (stateFile.open(QIODevice::ReadOnly))
-            doc = QJsonDocument::fromJson(stateFile.readAll(), &parseError);
-        if (!doc.isObject()) {
-            why = QStringLiteral("cannot read it as a JSON object");
-        } else if (SimScenarioIO::applyState(doc.object(), &scenario, &why)) {
-            why.clear();
-        }
-        if (!why.isEmpty()) {
+    auto lock = std::make_unique<QLockFile>(statePath + QStringLiteral(".lock"));
+    // Kept without time limit: a server that is still running is never stale, a dead one is.
+    lock->setStaleLockTime(0);
+    if (m_state->m_statePath == statePath)
+        m_state->m_lock.reset(); // reloading the same scenario is not a second user
+    if (!lock->tryLock(0)) {
+        qint64 pid = 0;
+        QString host, program;
+        if (lock->error() == QLockFile::LockFailedError) {
+            lock->getLockInfo(&pid, &host, &program);
             if (error)
-                *error = QStringLiteral("%1: %2 (delete the file to start from the scenario)")
-                             .arg(statePath, why);
+                *error = QStringLiteral("%1: in use by %2 (process %3 on %4); stop it or run a "
+                                        "copy of the scenario")
+                             .arg(statePath, program)
+                             .arg(pid)
+                             .arg(host);
             return false;
         }
+        // A folder nobody may write to: nothing will be saved there, every change is refused.
+        lock.reset();
+    }
+    const QFileInfo stateInfo(statePath);
+    if (stateInfo.exists() && !stateInfo.isFile()) {
+        why = stateInfo.isDir() ? QStringLiteral("is a folder, so no state can be kept there")
+                                : QStringLiteral("not a regular file");
+    } else if (stateInfo.exists()) {
+        QJsonObject state;
+        if (SimScenarioIO::readObjectFile(statePath, &state, &why))
+            SimScenarioIO::applyState(state, &scenario, &why);
+        else
+            why = why.mid(statePath.size() + 2);
+    }
+    if (!why.isEmpty()) {
+        if (error)
+            *error =
+                QStringLiteral("%1: %2 (remove it to start from the scenario)").arg(statePath, why);
+        return false;
     }
     m_state->reset(scenario, statePath);
+    m_state->m_lock = std::move(lock);
     return true;
 }
 
 bool SimController::loadScenarioJson(const QByteArray& json, QString* error)
 {
-    QJsonParseError parseError;
-    const QJsonDocument doc = QJsonDocument::fromJson(json, &parseError);
     QString why;
     SimScenario scenario;
-    if (parseError.error != QJsonParseError::NoError || !doc.isObject())
-        why = QStringLiteral("not a JSON object (%1 at offset %2)")
-                  .arg(parseError.errorString())
-                  .arg(parseError.offset);
-    else
-        SimScenarioIO::parse(doc.object(), QDir::currentPath(), &scenario, &why);
+    QJsonObject object;
+    if (SimScenarioIO::readObject(json, &object, &why))
+        SimScenarioIO::parse(object, QDir::currentPath(), &scenario, &why);
     if (!why.isEmpty()) {
         if (error)
             *error = why;
         return false;
     }
     m_state->reset(scenario, QString());
+    m_state->m_lock.reset();
     return true;
 }
 

@@ -1,28 +1,47 @@
 #include "sim/SimLineReader.h"
 
-QVector<SimLineReader::Line> SimLineReader::feed(const QByteArray& bytes)
+#include <cstring>
+
+void SimLineReader::append(const char* data, int size)
 {
-    QVector<Line> lines;
-    int from = 0;
-    while (from < bytes.size()) {
-        const int end = bytes.indexOf('\n', from);
-        const int stop = end < 0 ? bytes.size() : end;
-        if (!m_discarding) {
-            m_buffer.append(bytes.constData() + from, stop - from);
-            if (m_buffer.endsWith('\r') && end >= 0)
-                m_buffer.chop(1);
-            if (m_buffer.size() > m_maxLength) {
-                lines.append(Line{QByteArray(), true});
-                m_buffer.clear();
-                m_discarding = end < 0;
-            } else if (end >= 0) {
-                lines.append(Line{m_buffer, false});
-                m_buffer.clear();
-            }
-        } else if (end >= 0) {
-            m_discarding = false;
-        }
-        from = stop + 1;
+    if (m_from > 0) {
+        m_buffer.remove(0, m_from);
+        m_from = 0;
     }
-    return lines;
+    m_buffer.append(data, size);
+}
+
+SimLineReader::Result SimLineReader::next(QByteArray* line)
+{
+    while (m_from < m_buffer.size()) {
+        const int end = m_buffer.indexOf('\n', m_from);
+        if (m_discarding) {
+            if (end < 0) {
+                m_buffer.resize(0);
+                m_from = 0;
+                return NeedMore;
+            }
+            m_discarding = false;
+            m_from = end + 1;
+            continue;
+        }
+        int length = (end < 0 ? m_buffer.size() : end) - m_from;
+        if (end >= 0 && length > 0 && m_buffer.at(end - 1) == '\r')
+            --length;
+        if (length > m_maxLength) {
+            m_discarding = end < 0;
+            m_from = end < 0 ? m_buffer.size() : end + 1;
+            return TooLong;
+        }
+        if (end < 0)
+            return NeedMore;
+        // Copied into the caller's buffer, which keeps its capacity from line to line.
+        line->resize(length);
+        std::memcpy(line->data(), m_buffer.constData() + m_from, size_t(length));
+        m_from = end + 1;
+        return Line;
+    }
+    m_buffer.resize(0);
+    m_from = 0;
+    return NeedMore;
 }

@@ -7,6 +7,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
+#include <QSet>
+#include <cctype>
 #include <cmath>
 
 // A static library's resources are only linked in when something refers to them.
@@ -18,6 +20,7 @@ static void initSimResources()
 namespace {
 
 const int MaxExtendsDepth = 8;
+const qint64 MaxFileBytes = 32 * 1024 * 1024;
 
 // Reads typed values out of a scenario object and remembers the first problem with its key path,
 // so that an operator with a broken scenario file is told where to look.
@@ -67,7 +70,9 @@ public:
         return true;
     }
 
-    bool real(const QJsonObject& o, const QString& where, const char* key, double* out)
+    // A number, within the range that `valid` accepts (described by `range`) when given.
+    bool real(const QJsonObject& o, const QString& where, const char* key, double* out,
+              bool (*valid)(double) = nullptr, const char* range = nullptr)
     {
         const QJsonValue v = o.value(QLatin1String(key));
         if (v.isUndefined())
@@ -76,8 +81,42 @@ public:
             fail(path(where, QLatin1String(key)), QStringLiteral("expected a number"));
             return false;
         }
+        if (valid && !valid(v.toDouble())) {
+            fail(path(where, QLatin1String(key)), QStringLiteral("expected %1").arg(range));
+            return false;
+        }
         *out = v.toDouble();
         return true;
+    }
+
+    // A nested object; absent is an empty one.
+    QJsonObject object(const QJsonObject& o, const QString& where, const char* key)
+    {
+        const QJsonValue v = o.value(QLatin1String(key));
+        if (!v.isUndefined() && !v.isObject())
+            fail(path(where, QLatin1String(key)), QStringLiteral("expected an object"));
+        return v.toObject();
+    }
+
+    // A list of at most SimRange::MaxListEntries entries; absent is an empty one.
+    QJsonArray list(const QJsonObject& o, const QString& where, const char* key)
+    {
+        const QJsonValue v = o.value(QLatin1String(key));
+        if (v.isUndefined())
+            return QJsonArray();
+        if (!v.isArray())
+            fail(path(where, QLatin1String(key)), QStringLiteral("expected a list"));
+        else if (v.toArray().size() > SimRange::MaxListEntries)
+            fail(path(where, QLatin1String(key)),
+                 QStringLiteral("more than %1 entries").arg(SimRange::MaxListEntries));
+        return ok() ? v.toArray() : QJsonArray();
+    }
+
+    QJsonObject entry(const QJsonValue& v, const QString& where)
+    {
+        if (!v.isObject())
+            fail(where, QStringLiteral("expected an object"));
+        return v.toObject();
     }
 
     bool integer(const QJsonObject& o, const QString& where, const char* key, int* out, int min,
@@ -131,7 +170,7 @@ public:
     }
 
     bool numbers(const QJsonObject& o, const QString& where, const char* key, int count,
-                 QVector<double>* out)
+                 QVector<double>* out, bool (*valid)(double), const char* range)
     {
         const QJsonValue v = o.value(QLatin1String(key));
         if (v.isUndefined())
@@ -139,13 +178,13 @@ public:
         const QJsonArray a = v.toArray();
         QVector<double> values;
         for (const QJsonValue& e : a) {
-            if (!e.isDouble() || !std::isfinite(e.toDouble()))
+            if (!e.isDouble() || !valid(e.toDouble()))
                 break;
             values.append(e.toDouble());
         }
         if (!v.isArray() || values.size() != count || a.size() != count) {
             fail(path(where, QLatin1String(key)),
-                 QStringLiteral("expected a list of %1 numbers").arg(count));
+                 QStringLiteral("expected a list of %1 numbers %2").arg(count).arg(range));
             return false;
         }
         *out = values;
@@ -168,24 +207,111 @@ QJsonObject merged(QJsonObject base, const QJsonObject& over)
     return base;
 }
 
-bool readJsonFile(const QString& path, QJsonObject* out, QString* error)
+// Qt's parser keeps one of two equal keys without a word, so a scenario that sets a key twice
+// would run with a value its author may not expect. `json` has parsed already, so it is valid.
+QString firstDuplicateKey(const QByteArray& json)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+    struct Level
+    {
+        bool isObject;
+        QSet<QByteArray> keys;
+        QByteArray key;
+        int index;
+    };
+    QVector<Level> levels;
+    const auto pathTo = [&levels](const QByteArray& key) {
+        QString path;
+        for (int i = 0; i + 1 < levels.size(); ++i)
+            path += levels[i].isObject ? (path.isEmpty() ? QString() : QStringLiteral(".")) +
+                                             QString::fromUtf8(levels[i].key)
+                                       : QStringLiteral("[%1]").arg(levels[i].index);
+        return path.isEmpty() ? QString::fromUtf8(key)
+                              : path + QLatin1Char('.') + QString::fromUtf8(key);
+    };
+    for (int i = 0; i < json.size(); ++i) {
+        const char c = json.at(i);
+        if (c == '"') {
+            const int start = i + 1;
+            for (i = start; json.at(i) != '"'; ++i)
+                i += json.at(i) == '\\' ? 1 : 0;
+            int next = i + 1;
+            while (next < json.size() && std::isspace(uchar(json.at(next))))
+                ++next;
+            if (next >= json.size() || json.at(next) != ':')
+                continue;
+            QByteArray key = json.mid(start, i - start);
+            if (key.contains('\\'))
+                key = QJsonDocument::fromJson('[' + json.mid(start - 1, i - start + 2) + ']')
+                          .array()
+                          .at(0)
+                          .toString()
+                          .toUtf8();
+            Level& top = levels.last();
+            if (top.keys.contains(key))
+                return pathTo(key);
+            top.keys.insert(key);
+            top.key = key;
+        } else if (c == '{' || c == '[') {
+            levels.append(Level{c == '{', {}, {}, 0});
+        } else if (c == '}' || c == ']') {
+            levels.removeLast();
+        } else if (c == ',' && !levels.last().isObject) {
+            ++levels.last().index;
+        }
+    }
+    return QString();
+}
+
+} // namespace
+
+namespace SimScenarioIO {
+
+bool readObject(const QByteArray& json, QJsonObject* out, QString* error)
+{
+    QJsonParseError parseError;
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &parseError);
+    if (parseError.error != QJsonParseError::NoError || !doc.isObject()) {
+        *error = parseError.error != QJsonParseError::NoError
+                     ? QStringLiteral("not a JSON object (%1 at offset %2)")
+                           .arg(parseError.errorString())
+                           .arg(parseError.offset)
+                     : QStringLiteral("not a JSON object");
         return false;
     }
-    QJsonParseError parseError;
-    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parseError);
-    if (parseError.error != QJsonParseError::NoError || !doc.isObject()) {
-        *error = QStringLiteral("%1: not a JSON object (%2 at offset %3)")
-                     .arg(path, parseError.errorString())
-                     .arg(parseError.offset);
+    const QString duplicate = firstDuplicateKey(json);
+    if (!duplicate.isEmpty()) {
+        *error = QStringLiteral("%1: key given twice").arg(duplicate);
         return false;
     }
     *out = doc.object();
     return true;
 }
+
+// Only regular files: a FIFO would block the start for ever and a device could be endless.
+bool readObjectFile(const QString& path, QJsonObject* out, QString* error)
+{
+    const QFileInfo info(path);
+    QString why;
+    QFile file(path);
+    if (!info.exists())
+        why = QStringLiteral("no such file");
+    else if (!info.isFile())
+        why = QStringLiteral("not a regular file");
+    else if (info.size() > MaxFileBytes)
+        why = QStringLiteral("larger than %1 MB").arg(MaxFileBytes >> 20);
+    else if (!file.open(QIODevice::ReadOnly))
+        why = file.errorString();
+    else
+        readObject(file.read(MaxFileBytes), out, &why);
+    if (why.isEmpty())
+        return true;
+    *error = QStringLiteral("%1: %2").arg(path, why);
+    return false;
+}
+
+} // namespace SimScenarioIO
+
+namespace {
 
 bool resolveExtends(QJsonObject object, const QString& baseDir, int depth, QJsonObject* out,
                     QString* error)
@@ -209,8 +335,10 @@ bool resolveExtends(QJsonObject object, const QString& baseDir, int depth, QJson
         return false;
     } else {
         const QString path = QDir(baseDir).absoluteFilePath(name);
-        if (!readJsonFile(path, &base, error))
+        if (!SimScenarioIO::readObjectFile(path, &base, error)) {
+            *error = QStringLiteral("extends: ") + *error;
             return false;
+        }
         nextDir = QFileInfo(path).absolutePath();
     }
     QJsonObject resolvedBase;
@@ -230,14 +358,14 @@ bool parseCamera(Reader& r, const QJsonObject& o, const QString& where, SimCamer
     r.text(o, where, "serialText", &c->serialText, false);
     r.flag(o, where, "fixed", &c->fixed);
     r.flag(o, where, "reference", &c->reference);
-    r.real(o, where, "coverage", &c->coverage);
-    r.real(o, where, "residual", &c->residual);
-    r.real(o, where, "used", &c->used);
+    r.real(
+        o, where, "coverage", &c->coverage, [](double v) { return v > 0 && v <= 1000; },
+        "above 0 and at most 1000");
+    r.real(o, where, "residual", &c->residual, SimRange::distance, "from 0 to 1e6");
+    r.real(
+        o, where, "used", &c->used, [](double v) { return v >= 0 && v <= 1; }, "from 0 to 1");
     if (r.ok() && (c->typeCode.isEmpty() || c->rawSerial.isEmpty()))
         r.fail(where, QStringLiteral("a camera needs \"type\" and \"serial\""));
-    if (r.ok() && (c->coverage <= 0 || c->used < 0 || c->used > 1 || c->residual < 0))
-        r.fail(where, QStringLiteral("coverage must be above 0, used within 0..1, residual "
-                                     "not negative"));
     return r.ok();
 }
 
@@ -255,9 +383,9 @@ bool parseConfiguration(Reader& r, const QJsonObject& o, const QString& where, i
         r.fail(where, QStringLiteral("a configuration needs an \"id\""));
         return false;
     }
-    const QJsonArray rooms = o.value(QLatin1String("rooms")).toArray();
+    const QJsonArray rooms = r.list(o, where, "rooms");
     int count = o.contains(QLatin1String("rooms")) ? rooms.size() : defaultCount;
-    if (!r.integer(o, where, "cameras", &count, 0, 999))
+    if (!r.integer(o, where, "cameras", &count, 0, SimRange::MaxListEntries))
         return false;
     if (rooms.size() > count) {
         r.fail(Reader::path(where, QStringLiteral("rooms")),
@@ -273,7 +401,8 @@ bool parseConfiguration(Reader& r, const QJsonObject& o, const QString& where, i
         const QString room = rooms.at(i).toString();
         if (room != QLatin1String("none") && !SimRoom::isValid(room)) {
             r.fail(Reader::path(where, QStringLiteral("rooms[%1]").arg(i)),
-                   QStringLiteral("expected \"none\" or six numbers separated by single blanks"));
+                   QStringLiteral("expected \"none\" or six numbers from -1e6 to 1e6 separated "
+                                  "by single blanks"));
             return false;
         }
         c->rooms.append(room);
@@ -281,29 +410,29 @@ bool parseConfiguration(Reader& r, const QJsonObject& o, const QString& where, i
     return true;
 }
 
-bool parseConfigurations(Reader& r, const QJsonValue& v, SimScenario* s)
+bool parseConfigurations(Reader& r, const QJsonObject& o, SimScenario* s)
 {
-    if (v.isUndefined())
+    if (!o.contains(QLatin1String("configurations")))
         return true;
-    if (!v.isArray() || v.toArray().isEmpty()) {
+    const QJsonArray a = r.list(o, QString(), "configurations");
+    if (r.ok() && a.isEmpty())
         r.fail(QStringLiteral("configurations"), QStringLiteral("expected a non-empty list"));
-        return false;
-    }
     QVector<SimConfiguration> configs;
-    const QJsonArray a = v.toArray();
-    for (int i = 0; i < a.size(); ++i) {
+    QSet<QString> ids;
+    for (int i = 0; i < a.size() && r.ok(); ++i) {
         SimConfiguration c;
         const QString where = QStringLiteral("configurations[%1]").arg(i);
-        if (!parseConfiguration(r, a.at(i).toObject(), where, i, s->cameras.size(), &c))
+        if (!parseConfiguration(r, r.entry(a.at(i), where), where, i, s->cameras.size(), &c))
             return false;
-        for (const SimConfiguration& other : configs) {
-            if (other.id == c.id) {
-                r.fail(where, QStringLiteral("the id %1 is used twice").arg(c.id));
-                return false;
-            }
+        if (ids.contains(c.id)) {
+            r.fail(where, QStringLiteral("the id %1 is used twice").arg(c.id));
+            return false;
         }
+        ids.insert(c.id);
         configs.append(c);
     }
+    if (!r.ok())
+        return false;
     s->configurations = configs;
     return true;
 }
@@ -312,9 +441,10 @@ bool parseAdjustment(Reader& r, const QJsonObject& o, SimScenario* s)
 {
     const QString where = QStringLiteral("roomAdjustment");
     r.onlyKeys(o, where, {"rotation", "translation", "scaling"});
-    r.numbers(o, where, "rotation", 9, &s->rotation);
-    r.numbers(o, where, "translation", 3, &s->translation);
-    r.real(o, where, "scaling", &s->scaling);
+    const char* range = "from -1e6 to 1e6";
+    r.numbers(o, where, "rotation", 9, &s->rotation, SimRange::coordinate, range);
+    r.numbers(o, where, "translation", 3, &s->translation, SimRange::coordinate, range);
+    r.real(o, where, "scaling", &s->scaling, SimRange::scaling, "above 0 and at most 1000");
     return r.ok();
 }
 
@@ -401,15 +531,15 @@ QJsonObject embeddedDefault()
     initSimResources();
     QJsonObject object;
     QString error;
-    if (!readJsonFile(QStringLiteral(":/sim/scenarios/default.json"), &object, &error))
+    if (!readObjectFile(QStringLiteral(":/sim/scenarios/default.json"), &object, &error))
         qFatal("embedded default scenario is broken: %s", qPrintable(error));
     return object;
 }
 
-bool parse(const QJsonObject& input, const QString& baseDir, SimScenario* out, QString* error)
+bool parse(const QJsonObject& object, const QString& baseDir, SimScenario* out, QString* error)
 {
     QJsonObject o;
-    if (!resolveExtends(input, baseDir, 0, &o, error))
+    if (!resolveExtends(object, baseDir, 0, &o, error))
         return false;
 
     SimScenario s;
@@ -418,7 +548,7 @@ bool parse(const QJsonObject& input, const QString& baseDir, SimScenario* out, Q
                {"controller", "trackingAvailable", "trackingRunning", "configChangeable",
                 "calibrationAvailable", "roomcal", "coordinateTypes", "models", "cameras",
                 "roomAdjustment", "configurations", "activeConfiguration", "failSwitchTo", "run"});
-    const QJsonObject controller = o.value(QLatin1String("controller")).toObject();
+    const QJsonObject controller = r.object(o, QString(), "controller");
     r.onlyKeys(controller, QStringLiteral("controller"), {"version", "model"});
     QString version;
     r.text(controller, QStringLiteral("controller"), "version", &version, true);
@@ -432,15 +562,16 @@ bool parse(const QJsonObject& input, const QString& baseDir, SimScenario* out, Q
     r.flag(o, QString(), "configChangeable", &s.changeable);
     r.flag(o, QString(), "calibrationAvailable", &s.calibrationAvailable);
 
-    const QJsonObject rc = o.value(QLatin1String("roomcal")).toObject();
+    const QJsonObject rc = r.object(o, QString(), "roomcal");
     const QString rcw = QStringLiteral("roomcal");
     r.onlyKeys(rc, rcw,
                {"duration", "wandLength", "angle", "angleHeight", "type", "hasRecalibration",
                 "coordinateType", "fixedCameraMinNumber", "lastDate"});
-    r.real(rc, rcw, "duration", &s.duration);
-    r.real(rc, rcw, "wandLength", &s.wandLength);
-    r.numbers(rc, rcw, "angle", 3, &s.angle);
-    r.real(rc, rcw, "angleHeight", &s.angleHeight);
+    r.real(rc, rcw, "duration", &s.duration, SimRange::duration, "from 0 to 300 seconds");
+    r.real(rc, rcw, "wandLength", &s.wandLength, SimRange::wandLength,
+           "above 0 and below 10000 mm");
+    r.numbers(rc, rcw, "angle", 3, &s.angle, SimRange::distance, "from 0 to 1e6 mm");
+    r.real(rc, rcw, "angleHeight", &s.angleHeight, SimRange::coordinate, "from -1e6 to 1e6 mm");
     r.text(rc, rcw, "type", &s.calibrationType, true);
     r.flag(rc, rcw, "hasRecalibration", &s.hasRecalibration);
     r.text(rc, rcw, "coordinateType", &s.coordinateType, true);
@@ -451,53 +582,69 @@ bool parse(const QJsonObject& input, const QString& baseDir, SimScenario* out, Q
         s.calibrationType != QLatin1String("wand_no_angle"))
         r.fail(QStringLiteral("roomcal.type"), QStringLiteral("expected wand or wand_no_angle"));
 
-    const QJsonArray types = o.value(QLatin1String("coordinateTypes")).toArray();
+    const QJsonArray types = r.list(o, QString(), "coordinateTypes");
     for (int i = 0; i < types.size() && r.ok(); ++i) {
         SimCoordinateType t;
         const QString where = QStringLiteral("coordinateTypes[%1]").arg(i);
-        r.onlyKeys(types.at(i).toObject(), where, {"name", "description"});
-        r.text(types.at(i).toObject(), where, "name", &t.name, true);
-        r.text(types.at(i).toObject(), where, "description", &t.description, false);
+        const QJsonObject type = r.entry(types.at(i), where);
+        r.onlyKeys(type, where, {"name", "description"});
+        r.text(type, where, "name", &t.name, true);
+        r.text(type, where, "description", &t.description, false);
         if (r.ok() && t.name.isEmpty())
             r.fail(where, QStringLiteral("a coordinate type needs a \"name\""));
         s.coordinateTypes.append(t);
     }
 
-    const QJsonObject models = o.value(QLatin1String("models")).toObject();
+    const QJsonObject models = r.object(o, QString(), "models");
+    if (models.size() > SimRange::MaxListEntries)
+        r.fail(QStringLiteral("models"),
+               QStringLiteral("more than %1 entries").arg(SimRange::MaxListEntries));
     for (auto it = models.begin(); it != models.end() && r.ok(); ++it) {
         QString model;
-        if (r.checkText(it.value().toString(), QStringLiteral("models.") + it.key(), true, &model))
+        const QString where = QStringLiteral("models.") + it.key();
+        if (!it.value().isString())
+            r.fail(where, QStringLiteral("expected a text"));
+        else if (r.checkText(it.value().toString(), where, true, &model))
             s.models.insert(it.key().toLower(), model);
     }
 
-    const QJsonArray cameras = o.value(QLatin1String("cameras")).toArray();
+    const QJsonArray cameras = r.list(o, QString(), "cameras");
     for (int i = 0; i < cameras.size() && r.ok(); ++i) {
         SimCamera c;
-        if (parseCamera(r, cameras.at(i).toObject(), QStringLiteral("cameras[%1]").arg(i), &c))
+        const QString where = QStringLiteral("cameras[%1]").arg(i);
+        if (parseCamera(r, r.entry(cameras.at(i), where), where, &c))
             s.cameras.append(c);
     }
 
-    parseAdjustment(r, o.value(QLatin1String("roomAdjustment")).toObject(), &s);
-    parseConfigurations(r, o.value(QLatin1String("configurations")), &s);
+    parseAdjustment(r, r.object(o, QString(), "roomAdjustment"), &s);
+    parseConfigurations(r, o, &s);
     r.text(o, QString(), "activeConfiguration", &s.activeConfiguration, true);
-    const QJsonArray failSwitch = o.value(QLatin1String("failSwitchTo")).toArray();
-    for (const QJsonValue& v : failSwitch)
-        s.failSwitchTo.append(v.toString());
+    const QJsonArray failSwitch = r.list(o, QString(), "failSwitchTo");
+    for (int i = 0; i < failSwitch.size() && r.ok(); ++i) {
+        const QString where = QStringLiteral("failSwitchTo[%1]").arg(i);
+        QString id;
+        if (!failSwitch.at(i).isString())
+            r.fail(where, QStringLiteral("expected a configuration id"));
+        else if (r.checkText(failSwitch.at(i).toString(), where, true, &id))
+            s.failSwitchTo.append(id);
+    }
 
-    const QJsonObject run = o.value(QLatin1String("run")).toObject();
+    const QJsonObject run = r.object(o, QString(), "run");
     const QString rw = QStringLiteral("run");
     r.onlyKeys(run, rw,
                {"stepPause", "calculationMs", "stallAtPercent", "failAtPercent", "failCode",
                 "failMessage", "refuseStart", "wandResidual", "wandRange"});
     r.integer(run, rw, "stepPause", &s.run.stepPause, 0, 9);
     r.integer(run, rw, "calculationMs", &s.run.calculationMs, 0, 600000);
-    r.real(run, rw, "stallAtPercent", &s.run.stallAtPercent);
-    r.real(run, rw, "failAtPercent", &s.run.failAtPercent);
+    const auto percent = [](double v) { return v >= -100 && v <= 100; };
+    const char* percentRange = "from 0 to 100, or negative for never";
+    r.real(run, rw, "stallAtPercent", &s.run.stallAtPercent, percent, percentRange);
+    r.real(run, rw, "failAtPercent", &s.run.failAtPercent, percent, percentRange);
     r.integer(run, rw, "failCode", &s.run.failCode, 1, 999);
     r.text(run, rw, "failMessage", &s.run.failMessage, false);
     r.text(run, rw, "refuseStart", &s.run.refuseStart, false);
-    r.real(run, rw, "wandResidual", &s.run.wandResidual);
-    r.real(run, rw, "wandRange", &s.run.wandRange);
+    r.real(run, rw, "wandResidual", &s.run.wandResidual, SimRange::distance, "from 0 to 1e6");
+    r.real(run, rw, "wandRange", &s.run.wandRange, SimRange::distance, "from 0 to 1e6");
 
     if (r.ok() && s.configurations.isEmpty())
         r.fail(QStringLiteral("configurations"), QStringLiteral("at least one is needed"));
@@ -509,7 +656,7 @@ bool parse(const QJsonObject& input, const QString& baseDir, SimScenario* out, Q
 bool parseFile(const QString& path, SimScenario* out, QString* error)
 {
     QJsonObject object;
-    if (!readJsonFile(path, &object, error))
+    if (!readObjectFile(path, &object, error))
         return false;
     QString why;
     if (!parse(object, QFileInfo(path).absolutePath(), out, &why)) {
@@ -519,8 +666,9 @@ bool parseFile(const QString& path, SimScenario* out, QString* error)
     return true;
 }
 
-QJsonObject stateToJson(const SimScenario& s)
+QJsonObject stateToJson(const SimScenario& scenario)
 {
+    const SimScenario& s = scenario;
     QJsonArray configs;
     for (const SimConfiguration& c : s.configurations) {
         QJsonObject o;
@@ -555,11 +703,13 @@ bool applyState(const QJsonObject& state, SimScenario* scenario, QString* error)
 {
     SimScenario s = *scenario;
     Reader r;
-    parseConfigurations(r, state.value(QLatin1String("configurations")), &s);
+    r.onlyKeys(state, QString(),
+               {"configurations", "activeConfiguration", "lastDate", "roomAdjustment"});
+    parseConfigurations(r, state, &s);
     r.text(state, QString(), "activeConfiguration", &s.activeConfiguration, true);
     parseLastDate(r, state.value(QLatin1String("lastDate")), QStringLiteral("lastDate"),
                   &s.lastDate);
-    parseAdjustment(r, state.value(QLatin1String("roomAdjustment")).toObject(), &s);
+    parseAdjustment(r, r.object(state, QString(), "roomAdjustment"), &s);
     return finish(r, &s, scenario, error);
 }
 
@@ -583,13 +733,15 @@ QString number(double value, int decimals)
 
 bool isValid(const QString& fields)
 {
+    if (fields.size() > 120)
+        return false;
     const QStringList parts = fields.split(QLatin1Char(' '));
     if (parts.size() != 6)
         return false;
     for (const QString& p : parts) {
         bool ok = false;
         const double v = p.toDouble(&ok);
-        if (!ok || !std::isfinite(v))
+        if (!ok || !SimRange::coordinate(v))
             return false;
     }
     return true;

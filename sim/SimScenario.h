@@ -95,6 +95,10 @@ namespace SimScenarioIO {
 bool parse(const QJsonObject& object, const QString& baseDir, SimScenario* out, QString* error);
 bool parseFile(const QString& path, SimScenario* out, QString* error);
 QJsonObject embeddedDefault();
+// A JSON object from text or from a regular file of bounded size. Refuses duplicate keys, naming
+// the first one's path; parse errors give their offset. A file's errors start with its path.
+bool readObject(const QByteArray& json, QJsonObject* out, QString* error);
+bool readObjectFile(const QString& path, QJsonObject* out, QString* error);
 
 // The part of the state that changes at run time and must survive a restart.
 QJsonObject stateToJson(const SimScenario& scenario);
@@ -102,10 +106,40 @@ bool applyState(const QJsonObject& state, SimScenario* scenario, QString* error)
 
 } // namespace SimScenarioIO
 
+// The ranges the controller accepts. The scenario loader and the setters apply the same ones, and
+// any value inside them reads back within one answer line.
+namespace SimRange {
+
+const int MaxListEntries = 999; // cameras and configurations are addressed as c01..c999, t01..t999
+
+inline bool duration(double seconds)
+{
+    return seconds >= 0 && seconds <= 300;
+}
+inline bool wandLength(double mm)
+{
+    return mm > 0 && mm < 10000;
+}
+// Positions, distances, heights and the room adjustment's numbers.
+inline bool coordinate(double value)
+{
+    return value >= -1e6 && value <= 1e6;
+}
+inline bool distance(double mm)
+{
+    return mm >= 0 && mm <= 1e6;
+}
+inline bool scaling(double factor)
+{
+    return factor > 0 && factor <= 1000;
+}
+
+} // namespace SimRange
+
 namespace SimRoom {
 
 // A camera's room calibration travels as six numbers: position x y z in mm and three angles in
-// degrees. "none" stands for a camera without one.
+// degrees. "none" stands for a camera without one. Valid ones are short enough to read back.
 bool isValid(const QString& fields);
 QString synthetic(int camera, int cameraCount, int variant);
 // A slightly different calibration, as a new measurement of the same camera would give.

@@ -3,17 +3,14 @@
 
 #include "sim/BundledScenarios.h"
 #include "sim/SimController.h"
-#include "sim/SimLineReader.h"
+#include "sim/SimLineServer.h"
 #include "sim/VersionText.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QSocketNotifier>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <csignal>
 #include <cstdio>
-#include <memory>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -38,21 +35,6 @@ bool installSignalHandlers()
     action.sa_flags = SA_RESTART;
     return ::sigaction(SIGTERM, &action, nullptr) == 0 &&
            ::sigaction(SIGINT, &action, nullptr) == 0;
-}
-
-void serve(QTcpSocket* socket, SimController* sim)
-{
-    auto reader = std::make_shared<SimLineReader>();
-    QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket, sim, reader] {
-        const QVector<SimLineReader::Line> lines = reader->feed(socket->readAll());
-        for (const SimLineReader::Line& line : lines) {
-            const QString answer = line.tooLong
-                                       ? QStringLiteral("morvek2 err 8 \"Request too long\"")
-                                       : sim->handle(QString::fromLatin1(line.text));
-            socket->write(answer.toLatin1() + '\n');
-        }
-    });
-    QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
 }
 
 } // namespace
@@ -85,7 +67,16 @@ int main(int argc, char** argv)
                                          QStringLiteral("Report this model name instead of the "
                                                         "scenario's."),
                                          QStringLiteral("name"));
-    parser.addOptions({scenarioOption, portOption, versionOption, modelOption});
+    const QCommandLineOption connectionsOption(
+        QStringLiteral("max-connections"),
+        QStringLiteral("Clients served at once; 0 derives it from the file handle limit."),
+        QStringLiteral("n"), QStringLiteral("0"));
+    const QCommandLineOption idleOption(
+        QStringLiteral("idle-timeout"),
+        QStringLiteral("Seconds without a request before a connection is closed; 0 never."),
+        QStringLiteral("s"), QStringLiteral("300"));
+    parser.addOptions(
+        {scenarioOption, portOption, versionOption, modelOption, connectionsOption, idleOption});
     parser.process(app);
 
     SimController sim;
@@ -115,6 +106,17 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    SimLineServer::Limits limits;
+    bool limitsOk[2] = {false, false};
+    limits.maxConnections = parser.value(connectionsOption).toInt(&limitsOk[0]);
+    limits.idleTimeoutSeconds = parser.value(idleOption).toInt(&limitsOk[1]);
+    if (!limitsOk[0] || !limitsOk[1] || limits.maxConnections < 0 ||
+        limits.idleTimeoutSeconds < 0 || limits.idleTimeoutSeconds > 86400) {
+        std::fprintf(stderr, "morvek-sim: --max-connections and --idle-timeout expect a number "
+                             "from 0 (and --idle-timeout at most 86400)\n");
+        return 2;
+    }
+
     if (!installSignalHandlers()) {
         std::fprintf(stderr, "morvek-sim: cannot install signal handlers\n");
         return 1;
@@ -126,16 +128,12 @@ int main(int argc, char** argv)
         QCoreApplication::quit();
     });
 
-    QTcpServer server;
+    SimLineServer server(&sim, limits);
     if (!server.listen(QHostAddress::LocalHost, quint16(port))) {
         std::fprintf(stderr, "morvek-sim: cannot listen on 127.0.0.1:%u: %s\n", port,
                      qPrintable(server.errorString()));
         return 1;
     }
-    QObject::connect(&server, &QTcpServer::newConnection, &server, [&server, &sim] {
-        while (QTcpSocket* socket = server.nextPendingConnection())
-            serve(socket, &sim);
-    });
     std::printf("listening on 127.0.0.1:%u\n", unsigned(server.serverPort()));
     std::fflush(stdout);
 
