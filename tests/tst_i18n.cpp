@@ -95,12 +95,8 @@ QStringList clipped(QWidget* window)
         if (label && label->wordWrap())
             need.setHeight(label->heightForWidth(label->width()));
         if (!text.isEmpty() && (w->width() < need.width() || w->height() < need.height()))
-            found << QString("%1 cut: %2x%3 of %4x%5")
-                         .arg(name)
-                         .arg(w->width())
-                         .arg(w->height())
-                         .arg(need.width())
-                         .arg(need.height());
+            found << name + QString::asprintf(" cut: %dx%d of %dx%d", w->width(), w->height(),
+                                              need.width(), need.height());
     }
     return found;
 }
