@@ -3,12 +3,18 @@
 #include "DemoWindow.h"
 #include "plugin/IOManager.h"
 
+#include <QApplication>
 #include <cstring>
 
 MonitorFeed::MonitorFeed(IOManager* io, DemoWindow* window, int cameras, QObject* parent)
     : QObject(parent), m_io(io), m_window(window), m_cameras(qMax(0, cameras))
 {
-    connect(&m_timer, &QTimer::timeout, this, &MonitorFeed::poll);
+    // While no modal dialog is up the operator drives the panel, and the controller is spared
+    // the reads (a silent one would stall the window at every look).
+    connect(&m_timer, &QTimer::timeout, this, [this] {
+        if (QApplication::activeModalWidget())
+            poll();
+    });
 }
 
 void MonitorFeed::start(int intervalMs)
