@@ -131,7 +131,7 @@ Diese Kalibrierung kann derzeit nicht unterbrochen werden!</translation>
     <name>RoomCalModule</name>
     <message>
         <source>GUI Room Calibration</source>
-        <translation>GUI Raumkalibrierung</translation>
+        <translation>GUI-Raumkalibrierung</translation>
     </message>
     <message>
         <source>&amp;Tracking</source>
@@ -514,7 +514,7 @@ p, li { white-space: pre-wrap; }
     </message>
     <message>
         <source>&amp;Set to default</source>
-        <translation>&amp;Standardwert</translation>
+        <translation>Auf &amp;Standard setzen</translation>
     </message>
     <message>
         <source>date and time of the last room calibration: -</source>
