@@ -37,34 +37,18 @@ struct German
 // active room adjustment, and a transfer whose snapshot fails.
 void answerAll(FakeIOManager& io)
 {
-    for (const char* pair : {"tracking available=yes",
-                             "roomcal duration=45",
-                             "roomcal has_type wand_no_angle=yes",
-                             "roomcal type=wand_no_angle",
-                             "roomcal wand_length=410",
-                             "roomcal angle=278 163 83",
-                             "cal available room=yes",
-                             "roomcal last_date=2023-05-04 10:20:30",
-                             "status active=cal",
-                             "camera number_of_cameras=100",
-                             "cal number_of_steps room=1",
-                             "cal step_pause room s01=no",
-                             "morvek2 cal room start=morvek2 ok",
-                             "status progress=0.5",
-                             "status step_progress=1 0.5",
-                             "cal step_duration room s01=30",
-                             "roomcal wand_residual=0.1234 0.5",
-                             "tracking extra_scaling=2",
-                             "config active_config=lab",
-                             "config desc=Main lab",
-                             "config number_of_configs=2",
-                             "config config t01=lab",
-                             "config config t02=demo",
-                             "config desc_of_config demo=Demo",
-                             "config config_has_password demo=no"}) {
-        const QString text = QString::fromLatin1(pair);
-        io.answer(text.section('=', 0, 0), text.section('=', 1));
-    }
+    const QString answers =
+        "tracking available=yes|roomcal duration=45|roomcal has_type wand_no_angle=yes|"
+        "roomcal type=wand_no_angle|roomcal wand_length=410|roomcal angle=278 163 83|"
+        "cal available room=yes|roomcal last_date=2023-05-04 10:20:30|status active=cal|"
+        "camera number_of_cameras=100|cal number_of_steps room=1|cal step_pause room s01=no|"
+        "morvek2 cal room start=morvek2 ok|status progress=0.5|status step_progress=1 0.5|"
+        "cal step_duration room s01=30|roomcal wand_residual=0.1234 0.5|"
+        "tracking extra_scaling=2|config active_config=lab|config desc=Main lab|"
+        "config number_of_configs=2|config config t01=lab|config config t02=demo|"
+        "config desc_of_config demo=Demo|config config_has_password demo=no";
+    for (const QString& pair : answers.split('|'))
+        io.answer(pair.section('=', 0, 0), pair.section('=', 1));
     for (int i = 1; i <= 100; ++i) {
         const QString c = QString::asprintf("c%02d", i);
         io.answer("morvek2 get camera camera " + c, QString("a b c d e 0x0c01 %1").arg(i + 40000));
