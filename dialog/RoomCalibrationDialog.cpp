@@ -33,6 +33,12 @@ void showAll(std::initializer_list<QWidget*> widgets, bool shown)
         w->setVisible(shown);
 }
 
+// The status column follows the check box; the words are the operator's, so they are translated.
+QString cameraState(bool fixed)
+{
+    return fixed ? RoomCalibrationDialog::tr("static") : RoomCalibrationDialog::tr("moved");
+}
+
 QString lastCalibrationText(const QString& date)
 {
     return QStringLiteral("date and time of the last room calibration: %1").arg(date);
@@ -474,6 +480,8 @@ void RoomCalibrationDialog::on_cb_coordinateType_currentIndexChanged(int index)
 void RoomCalibrationDialog::show_coordinate_type(const QString& name)
 {
     // With the camera-defined system there is no angle tool to describe and nothing to keep.
+    //: The controller's name of the camera-defined type, compared with the row's data: keep it
+    //: exactly as it is.
     const bool midCamera = name == tr("mid_camera");
     showAll({label_2, cb_calibrationSet, label_3, dsb_a, label_4, dsb_b, label_5, dsb_c, label_6,
              doubleSpinBox_heightAboveFloor},
@@ -589,9 +597,7 @@ void RoomCalibrationDialog::fill_static_cameras()
         auto* name = new QTableWidgetItem(camera);
         name->setCheckState(fixed ? Qt::Checked : Qt::Unchecked);
         tableStaticCameras->setItem(row, 0, name);
-        tableStaticCameras->setItem(
-            row, 1,
-            new QTableWidgetItem(fixed ? QStringLiteral("static") : QStringLiteral("moved")));
+        tableStaticCameras->setItem(row, 1, new QTableWidgetItem(cameraState(fixed)));
         tableStaticCameras->setItem(row, 2, new QTableWidgetItem(model));
         tableStaticCameras->setItem(row, 3, new QTableWidgetItem(serial));
         if (!hasReference)
@@ -623,8 +629,7 @@ void RoomCalibrationDialog::update_camera_status(int row)
     QTableWidgetItem* status = tableStaticCameras->item(row, 1);
     if (!name || !status)
         return;
-    status->setText(name->checkState() != Qt::Unchecked ? QStringLiteral("static")
-                                                        : QStringLiteral("moved"));
+    status->setText(cameraState(name->checkState() != Qt::Unchecked));
 }
 
 void RoomCalibrationDialog::apply_static_cameras()

@@ -35,6 +35,11 @@ struct Parser
                                   QStringLiteral("Talk to a controller over TCP instead of the "
                                                  "in-process simulator."),
                                   QStringLiteral("HOST:PORT")};
+    QCommandLineOption language{QStringLiteral("language"),
+                                QStringLiteral("Language of the module and of Qt's dialogs, for "
+                                               "example de or en (default: the system's, when "
+                                               "the module has a catalogue for it)."),
+                                QStringLiteral("LANG")};
 
     Parser()
     {
@@ -46,7 +51,7 @@ struct Parser
             QStringLiteral("Stand-in frontend that loads the room calibration module.\n"
                            "Plug-in: %1\nBundled scenarios: %2")
                 .arg(PluginHost::defaultPluginPath(), BundledScenarios::directory()));
-        parser.addOptions({help, version, model, observer, scenario, plugin, controller});
+        parser.addOptions({help, version, model, observer, scenario, plugin, controller, language});
     }
 };
 } // namespace
@@ -83,6 +88,11 @@ bool DemoOptions::parse(const QStringList& arguments, DemoOptions* options, QStr
             *error = QStringLiteral("--model wants a name");
             return false;
         }
+    }
+    options->language = p.parser.value(p.language).trimmed();
+    if (p.parser.isSet(p.language) && options->language.isEmpty()) {
+        *error = QStringLiteral("--language wants a language such as de or en");
+        return false;
     }
     options->observer = p.parser.isSet(p.observer);
     if (p.parser.isSet(p.scenario)) {

@@ -19,6 +19,9 @@ struct DemoOptions
     QString controllerHost;
     quint16 controllerPort = 0;
     bool helpRequested = false;
+    // The operator's language; empty: the system's when the module has a catalogue for it.
+    // Options built by hand stay English, so that they do not depend on the machine.
+    QString language = QStringLiteral("en");
 
     // arguments include the program name first, as argv has them. Both need a
     // QCoreApplication: bundled scenarios and the plug-in are found relative to the program.

@@ -3,6 +3,7 @@
 #include "ControllerIOManager.h"
 #include "DemoOptions.h"
 #include "DemoWindow.h"
+#include "MonitorFeed.h"
 #include "SimTransport.h"
 #include "TcpTransport.h"
 #include "plugin/ModuleInterface.h"
@@ -81,6 +82,14 @@ bool DemoSession::start(const DemoOptions& options, QString* error)
         options.pluginPath.isEmpty() ? PluginHost::defaultPluginPath() : options.pluginPath;
     if (!m_plugin.load(path, error))
         return false;
+    // The module's catalogue comes with the plug-in, and its texts are set when it attaches.
+    const QString language =
+        options.language.isEmpty() ? HostTranslations::systemLanguage() : options.language;
+    QString note;
+    if (!m_translations.install(language, error, &note))
+        return false;
+    if (!note.isEmpty())
+        logHost(note);
     const QList<QAction*> actions =
         m_plugin.attach(m_io.get(), m_window.get(), &m_versions, options.observer);
     m_window->setModuleActions(actions, options.observer);
@@ -106,6 +115,9 @@ bool DemoSession::start(const DemoOptions& options, QString* error)
         cameras = FallbackCameraCount;
     }
     m_window->setCameraCount(cameras);
+    m_feed = std::make_unique<MonitorFeed>(m_io.get(), m_window.get(), cameras);
+    m_feed->start();
+    logHost(QStringLiteral("language: %1").arg(language));
     m_window->setControllerSummary(
         module + QStringLiteral("  |  ") + controller +
         (options.observer ? QStringLiteral("  |  observer mode") : QString()));
@@ -114,6 +126,8 @@ bool DemoSession::start(const DemoOptions& options, QString* error)
 
 void DemoSession::shutdown()
 {
+    m_feed.reset();
+    m_translations.remove();
     m_plugin.shutdown();
     m_window.reset();
     m_io.reset();

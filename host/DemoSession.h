@@ -1,6 +1,7 @@
 #pragma once
 
 #include "EventLog.h"
+#include "HostTranslations.h"
 #include "MessageBus.h"
 #include "PluginHost.h"
 #include "plugin/BackendVersions.h"
@@ -11,6 +12,7 @@
 class ControllerIOManager;
 class ControllerTransport;
 class DemoWindow;
+class MonitorFeed;
 class SimController;
 struct DemoOptions;
 
@@ -36,6 +38,7 @@ public:
     PluginHost* pluginHost() { return &m_plugin; }
     // Null when a controller is reached over TCP.
     SimController* simulator() const { return m_simulator; }
+    MonitorFeed* monitorFeed() const { return m_feed.get(); }
 
 private:
     void logHost(const QString& text);
@@ -48,4 +51,7 @@ private:
     BackendVersions m_versions;
     std::unique_ptr<DemoWindow> m_window;
     PluginHost m_plugin;
+    // Holds data of the plug-in's resources: removed before the plug-in goes.
+    HostTranslations m_translations;
+    std::unique_ptr<MonitorFeed> m_feed;
 };

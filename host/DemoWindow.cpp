@@ -165,6 +165,15 @@ void DemoWindow::sendMostActive()
         m_bus->deliver(mostActiveMessage(), MonitorSender);
 }
 
+void DemoWindow::showMostActive(const QList<int>& cameras)
+{
+    for (int i = 0; i < m_activeBoxes.size(); ++i) {
+        const QSignalBlocker quiet(m_activeBoxes.at(i));
+        m_activeBoxes.at(i)->setChecked(cameras.contains(i));
+    }
+    sendMostActive();
+}
+
 void DemoWindow::showEntry(const EventLog::Entry& entry)
 {
     // Entry texts may hold anything, '%' included: no placeholders are filled with them.

@@ -40,6 +40,8 @@ public:
 public slots:
     void sendTabLayout();
     void sendMostActive();
+    // Checks exactly these cameras' boxes (0-based) and sends the message once.
+    void showMostActive(const QList<int>& cameras);
 
 private slots:
     void showEntry(const EventLog::Entry& entry);

@@ -9,7 +9,9 @@
 
 #include <QCoreApplication>
 #include <QMessageBox>
+#include <QScreen>
 #include <QStringList>
+#include <QStyle>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -136,6 +138,7 @@ CalibrationProgressDlg::CalibrationProgressDlg(IOManager* io, QWidget* parent,
     m_tilesEnabled = m_versions && m_versions->atLeast(1, 11);
     frame_name->setVisible(!m_tilesEnabled);
     frame_grid->setVisible(m_tilesEnabled);
+    scrollArea_grid->setVisible(m_tilesEnabled);
     label_warning->clear();
 }
 
@@ -270,6 +273,7 @@ int CalibrationProgressDlg::run_calibration(const char* type)
 
     if (m_tilesEnabled) {
         build_camera_tiles();
+        fit_to_screen();
         resize(minimumSize());
     }
     progressBar_overall->reset();
@@ -327,6 +331,33 @@ void CalibrationProgressDlg::build_camera_tiles()
 
     const int rows = m_cameraCount == 0 ? 0 : (m_cameraCount - 1) / columns + 1;
     setMinimumSize((columns + 1) * tileSize.width() + 80, rows * tileSize.height() + 240);
+}
+
+void CalibrationProgressDlg::fit_to_screen()
+{
+    // The tile area shows every tile while the screen has room for them; on a smaller screen
+    // (many cameras, a low resolution, a large scale factor) it scrolls instead, so that the
+    // overall bar and Cancel stay on the screen. The room left for the window frame is a guess,
+    // as the frame is only known once a window manager has drawn it.
+    const QSize frame(16, 40);
+    const QScreen* where = screen();
+    const QSize room =
+        where ? where->availableSize() - frame : QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    // Tiles take their size from their style sheet and fonts, so they are measured polished.
+    frame_grid->ensurePolished();
+    const QSize grid = frame_grid->sizeHint();
+    scrollArea_grid->setMinimumSize(grid);
+    QSize over = (layout()->totalMinimumSize() - room).expandedTo(QSize(0, 0));
+    if (!over.isNull()) {
+        // Scrolling one way takes a scroll bar's room in the other.
+        const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+        const QSize withBars =
+            grid + QSize(over.height() > 0 ? bar : 0, over.width() > 0 ? bar : 0);
+        scrollArea_grid->setMinimumSize(withBars);
+        over = (layout()->totalMinimumSize() - room).expandedTo(QSize(0, 0));
+        scrollArea_grid->setMinimumSize((withBars - over).expandedTo(QSize(4 * bar, 4 * bar)));
+    }
+    setMinimumSize(minimumSize().boundedTo(room));
 }
 
 void CalibrationProgressDlg::update_cal_status()
@@ -457,8 +488,8 @@ void CalibrationProgressDlg::show_warning()
 {
     label_info->hide();
     label_warning->show();
-    label_warning->setText(QStringLiteral(
-        "<b><font color=red>Please move the wand in the view scope of ALL cameras!</font></b>"));
+    label_warning->setText(
+        tr("<b><font color=red>Please move the wand in the view scope of ALL cameras!</font></b>"));
 }
 
 void CalibrationProgressDlg::reject()

@@ -67,6 +67,7 @@ public slots:
 
 private:
     void build_camera_tiles();
+    void fit_to_screen();
     void stop_polling();
     void update_normal();
     void update_stepwise();

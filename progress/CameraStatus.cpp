@@ -37,7 +37,7 @@ void CameraStatus::set_progressBar(int value)
 void CameraStatus::set_tab_number(int tab)
 {
     m_tab = tab;
-    label_tab->setText(QStringLiteral("tab %1").arg(tab + 1, 2, 10, QLatin1Char('0')));
+    label_tab->setText(tr("tab %1").arg(tab + 1, 2, 10, QLatin1Char('0')));
 }
 
 void CameraStatus::update_progressBar()

@@ -41,6 +41,10 @@ RoomCalibrationResultDlg::RoomCalibrationResultDlg(IOManager* io, QWidget* paren
     header->setDefaultAlignment(Qt::AlignLeft);
     header->setSectionsClickable(false);
     tableWidget->setHorizontalHeaderLabels({tr("Camera"), tr("Residual"), tr("Used Frames")});
+    // The two wand captions keep their values in one column, whatever their translation's length.
+    const int captions = qMax(label->sizeHint().width(), label_2->sizeHint().width());
+    label->setMinimumWidth(qMax(label->minimumWidth(), captions));
+    label_2->setMinimumWidth(qMax(label_2->minimumWidth(), captions));
 }
 
 int RoomCalibrationResultDlg::update_and_exec()

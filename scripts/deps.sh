@@ -3,8 +3,8 @@
 # nothing (and needs no root) when they are all there.
 set -euo pipefail
 
-packages=(cmake make g++ qtbase5-dev qtbase5-dev-tools
-          xvfb xauth fonts-dejavu-core)
+packages=(cmake make g++ qtbase5-dev qtbase5-dev-tools qttools5-dev qttools5-dev-tools
+          qttranslations5-l10n xvfb xauth fonts-dejavu-core)
 dpkg -s "${packages[@]}" >/dev/null 2>&1 && exit 0
 
 missing=()

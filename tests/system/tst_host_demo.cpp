@@ -1,11 +1,14 @@
 // The demo frontend loading the module with the simulated controller, and the host's message
 // bus with receivers that change the subscriptions while they are being called.
+#include "host/ControllerIOManager.h"
 #include "host/DemoOptions.h"
 #include "host/DemoSession.h"
 #include "host/DemoWindow.h"
+#include "host/MonitorFeed.h"
 #include "kit/ChildProcess.h"
 #include "kit/TestMain.h"
 #include "plugin/MessageReceiver.h"
+#include "sim/SimController.h"
 
 #include <QAction>
 #include <QMenu>
@@ -83,6 +86,35 @@ private slots:
         QCOMPARE(session.bus()->receiverCount(), 1);
         session.shutdown();
         QCOMPARE(session.bus()->receiverCount(), 0);
+    }
+
+    // In German, and with the monitor's messages coming from the controller during a run.
+    void monitorFollowsTheRunInGerman()
+    {
+        DemoOptions options;
+        QString error;
+        QVERIFY(!DemoOptions::parse({"demo", "--language", "xx"}, &options, &error) ||
+                !DemoSession().start(options, &error));
+        QVERIFY2(DemoOptions::parse({"demo", "--language", "de"}, &options, &error),
+                 qPrintable(error));
+        DemoSession session;
+        QVERIFY2(session.start(options, &error), qPrintable(error));
+        QCOMPARE(session.window()->trackingMenu()->actions().at(0)->text(),
+                 QString("&Raumkalibrierung"));
+        Receiver monitor;
+        session.bus()->registerReceiver("watch", &monitor);
+        qint64 now = 0;
+        session.simulator()->setClock([&] { return now; });
+        session.monitorFeed()->poll();
+        QVERIFY(monitor.seen.isEmpty()); // no run, nothing to say
+        char answer[200];
+        session.io()->sendCommand(answer, "%s", "morvek2 cal room start");
+        for (now = 3000; now <= 6000; now += 3000)
+            session.monitorFeed()->poll();
+        QCOMPARE(monitor.seen.size(), 3);
+        QCOMPARE(monitor.seen.at(0), QByteArray("Monitor2d|0|Monitor2dTabChanged 4 0,1,2,3,4,5"));
+        QVERIFY(monitor.seen.at(2).startsWith("Monitor2d|0|Monitor2dMostActive "));
+        QVERIFY(!monitor.seen.at(2).endsWith(' '));
     }
 
     void busDeliversWhileSubscriptionsChange()

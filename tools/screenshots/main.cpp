@@ -8,6 +8,7 @@
 #include "dialog/RoomCalibrationDialog.h"
 #include "host/ControllerIOManager.h"
 #include "host/EventLog.h"
+#include "host/HostTranslations.h"
 #include "host/MessageBus.h"
 #include "host/PluginHost.h"
 #include "host/SimTransport.h"
@@ -79,7 +80,9 @@ struct Rig
 // The dialog as a window manager would frame it: a title bar with icon and title on top.
 QImage framed(QWidget* window)
 {
-    const QPixmap body = window->grab();
+    // At a scale factor the grab has more pixels than the window has units; keep them all.
+    QPixmap body = window->grab();
+    body.setDevicePixelRatio(1.0);
     QImage image(body.width() + 2, body.height() + TitleBarHeight + 1,
                  QImage::Format_ARGB32_Premultiplied);
     image.fill(QColor(0x5a, 0x6b, 0x80));
@@ -153,13 +156,13 @@ void roomCalibration(const QString& name, const QJsonObject& scenario)
     shoot(name, 300, [&] { dialog.update_and_exec(); });
 }
 
-QJsonObject twelveCameras(QJsonObject scenario)
+QJsonObject withCameras(QJsonObject scenario, int cameras)
 {
     scenario.insert(QStringLiteral("configurations"),
                     QJsonArray{QJsonObject{{QStringLiteral("id"), QStringLiteral("lab_main")},
                                            {QStringLiteral("description"), "Main lab"},
                                            {QStringLiteral("owner"), "Operator"},
-                                           {QStringLiteral("cameras"), 12}}});
+                                           {QStringLiteral("cameras"), cameras}}});
     scenario.insert(QStringLiteral("activeConfiguration"), QStringLiteral("lab_main"));
     return scenario;
 }
@@ -229,6 +232,26 @@ void transferDialog(const QString& name, const QJsonObject& scenario, const QStr
         });
 }
 
+// The German pictures: the dialog and 100 cameras on a 1366 x 768 screen, or, at a scale factor
+// of 1.5, the result dialog. scripts/screenshots.sh runs each set on a screen of its size.
+void germanSmallScreen()
+{
+    roomCalibration(QStringLiteral("roomcal-dialog-de.png"), QJsonObject{});
+    progress(QStringLiteral("progress-100-cameras-de.png"), withCameras({}, 100), -1, 24000, 1000,
+             [](Rig& rig, QWidget*) {
+                 QByteArray order;
+                 for (int i = 0; i < 100; ++i)
+                     order += (i ? "," : "") + QByteArray::number(i);
+                 rig.bus.deliver("Monitor2dTabChanged 9 " + order);
+                 rig.bus.deliver("Monitor2dMostActive 14");
+             });
+}
+
+void germanScaled()
+{
+    resultDialog(QStringLiteral("result-150-de.png"));
+}
+
 void countdown(const QString& name)
 {
     CountdownDlg dialog;
@@ -240,8 +263,10 @@ void countdown(const QString& name)
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: roomcal-screenshots OUTDIR\n");
+    const QString set = argc == 3 ? QString::fromLocal8Bit(argv[2]) : QString();
+    if ((argc != 2 && argc != 3) ||
+        !(set.isEmpty() || set == QLatin1String("de-1366x768") || set == QLatin1String("de-150"))) {
+        std::fprintf(stderr, "usage: roomcal-screenshots OUTDIR [de-1366x768|de-150]\n");
         return 2;
     }
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -255,6 +280,16 @@ int main(int argc, char** argv)
         return 1;
     }
     PluginHost::registerHostResources();
+    if (!set.isEmpty()) {
+        HostTranslations german;
+        QString error;
+        if (!german.install(QStringLiteral("de"), &error)) {
+            std::fprintf(stderr, "Error: %s\n", qPrintable(error));
+            return 1;
+        }
+        set == QLatin1String("de-150") ? germanScaled() : germanSmallScreen();
+        return g_failures == 0 ? 0 : 1;
+    }
 
     const QJsonObject recalibration{
         {QStringLiteral("roomcal"), QJsonObject{{QStringLiteral("type"), "wand_no_angle"}}}};
@@ -270,7 +305,7 @@ int main(int argc, char** argv)
                     QJsonObject{{QStringLiteral("trackingAvailable"), false}});
 
     countdown(QStringLiteral("countdown.png"));
-    progress(QStringLiteral("progress-tiles.png"), twelveCameras({}), -1, 24000, 1000,
+    progress(QStringLiteral("progress-tiles.png"), withCameras({}, 12), -1, 24000, 1000,
              [](Rig& rig, QWidget*) {
                  rig.bus.deliver("Monitor2dTabChanged 4 0,1,2,3,4,5,6,7,8,9,10,11");
                  rig.bus.deliver("Monitor2dMostActive 3");

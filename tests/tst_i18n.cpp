@@ -1,0 +1,226 @@
+// The German catalogue and the layouts: every text translated, nothing obsolete, the type name
+// compared under a translator, and every dialog on small and scaled screens in both languages.
+#include "dialog/RoomCalibrationDialog.h"
+#include "kit/FakeIOManager.h"
+#include "kit/ModalDriver.h"
+#include "kit/TestMain.h"
+#include "plugin/BackendVersions.h"
+#include "progress/CalibrationProgressDlg.h"
+#include "progress/CountdownDlg.h"
+#include "result/RoomCalibrationResultDlg.h"
+#include "transfer/RoomcalPortDlg.h"
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QLabel>
+#include <QProcess>
+#include <QScrollArea>
+#include <QTemporaryDir>
+#include <QTranslator>
+#include <QXmlStreamReader>
+#include <functional>
+
+namespace {
+const QString SourceDir = qEnvironmentVariable("ROOMCAL_SOURCE_DIR");
+
+struct German
+{
+    QTranslator catalogue;
+    explicit German(bool on)
+    {
+        if (on && catalogue.load(QStringLiteral(":/i18n/roomcal_de.qm")))
+            QCoreApplication::installTranslator(&catalogue);
+    }
+};
+
+// A controller with 100 cameras, a re-calibration with a duration other than the default, an
+// active room adjustment, and a transfer whose snapshot fails.
+void answerAll(FakeIOManager& io)
+{
+    const QString answers =
+        "tracking available=yes|roomcal duration=45|roomcal has_type wand_no_angle=yes|"
+        "roomcal type=wand_no_angle|roomcal wand_length=410|roomcal angle=278 163 83|"
+        "cal available room=yes|roomcal last_date=2023-05-04 10:20:30|status active=cal|"
+        "camera number_of_cameras=100|cal number_of_steps room=1|cal step_pause room s01=no|"
+        "morvek2 cal room start=morvek2 ok|status progress=0.5|status step_progress=1 0.5|"
+        "cal step_duration room s01=30|roomcal wand_residual=0.1234 0.5|"
+        "tracking extra_scaling=2|config active_config=lab|config desc=Main lab|"
+        "config number_of_configs=2|config config t01=lab|config config t02=demo|"
+        "config desc_of_config demo=Demo|config config_has_password demo=no";
+    for (const QString& pair : answers.split('|'))
+        io.answer(pair.section('=', 0, 0), pair.section('=', 1));
+    for (int i = 1; i <= 100; ++i) {
+        const QString c = QString::asprintf("c%02d", i);
+        io.answer("morvek2 get camera camera " + c, QString("a b c d e 0x0c01 %1").arg(i + 40000));
+        io.answer("roomcal cam_residual " + c, "0.08 0.987");
+    }
+    io.fail("morvek2 get tracking room c01");
+}
+
+// What an operator would miss: a button or label outside the window, or a text cut off.
+QStringList clipped(QWidget* window)
+{
+    QStringList found;
+    const QRect inside = window->rect();
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        auto* label = qobject_cast<QLabel*>(w);
+        auto* button = qobject_cast<QAbstractButton*>(w);
+        if ((!label && !button) || !w->isVisibleTo(window))
+            continue;
+        const QString text = label ? label->text() : button->text();
+        const QString name = w->objectName() + " \"" + text.left(30) + '"';
+        // Tiles may lie beyond the visible part of their scroll area.
+        bool scrolled = false;
+        for (QWidget* p = w; p != window; p = p->parentWidget())
+            scrolled = scrolled || p->objectName() == "qt_scrollarea_viewport";
+        if (!scrolled && !inside.contains(QRect(w->mapTo(window, QPoint()), w->size())))
+            found << name + " outside";
+        QSize need = w->minimumSizeHint();
+        if (label && label->wordWrap())
+            need.setHeight(label->heightForWidth(label->width()));
+        if (!text.isEmpty() && (w->width() < need.width() || w->height() < need.height()))
+            found << name + QString::asprintf(" cut: %dx%d of %dx%d", w->width(), w->height(),
+                                              need.width(), need.height());
+    }
+    return found;
+}
+} // namespace
+
+class TestI18n : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        // The large-font run sets QT_FONT_DPI, which a fixed 96 dpi would hide.
+        if (qEnvironmentVariableIntValue("QT_FONT_DPI") > 0)
+            QCoreApplication::setAttribute(Qt::AA_Use96Dpi, false);
+        // A desktop's usual size rather than the off-screen platform's 12 pt.
+        QApplication::setFont(QFont("DejaVu Sans", 10));
+    }
+
+    // The catalogue is checked against the sources, so a new or changed text cannot ship
+    // untranslated and a removed one cannot linger.
+    void catalogueMatchesTheSources()
+    {
+        QTemporaryDir dir;
+        const QString copy = dir.filePath("roomcal_de.ts");
+        QVERIFY(QFile::copy(SourceDir + "/translations/roomcal_de.ts", copy));
+        QStringList arguments{"-locations", "none", "-silent"};
+        for (const char* folder :
+             {"plugin", "dialog", "progress", "result", "transfer", "forms", "history"})
+            if (QDir(SourceDir + '/' + folder).exists())
+                arguments << SourceDir + '/' + folder;
+        QProcess lupdate;
+        lupdate.start(qEnvironmentVariable("ROOMCAL_LUPDATE"), arguments << "-ts" << copy);
+        QVERIFY2(lupdate.waitForFinished(60000) && lupdate.exitCode() == 0,
+                 lupdate.readAllStandardError().constData());
+
+        QFile file(copy);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QXmlStreamReader xml(&file);
+        QString context, source;
+        QStringList faults;
+        int messages = 0;
+        while (!xml.atEnd()) {
+            if (xml.readNext() != QXmlStreamReader::StartElement)
+                continue;
+            if (xml.name() == QLatin1String("name")) {
+                context = xml.readElementText();
+            } else if (xml.name() == QLatin1String("source")) {
+                source = xml.readElementText();
+                ++messages;
+            } else if (xml.name() == QLatin1String("translation")) {
+                const QString type = xml.attributes().value("type").toString();
+                if (!type.isEmpty() || xml.readElementText().isEmpty())
+                    faults << QString("%1 (%2): \"%3\"").arg(context, type, source);
+            }
+        }
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        QVERIFY(messages > 100);
+        QVERIFY2(faults.isEmpty(), qPrintable("\n" + faults.join('\n')));
+    }
+
+    // The type name is compared with its translation, which the catalogue leaves as it is.
+    void midCameraUnderGerman()
+    {
+        German german(true);
+        FakeIOManager io;
+        BackendVersions v{1, 23, 0, "VANTA"};
+        RoomCalibrationDialog dialog(&io, nullptr, &v);
+        QCOMPARE(dialog.windowTitle(), QString("Raumkalibrierung"));
+        dialog.cb_coordinateType->addItem("Mitte", "mid_camera");
+        dialog.cb_coordinateType->setCurrentIndex(dialog.cb_coordinateType->count() - 1);
+        for (QWidget* w : {(QWidget*)dialog.label_2, (QWidget*)dialog.cb_calibrationSet,
+                           (QWidget*)dialog.dsb_a, (QWidget*)dialog.doubleSpinBox_heightAboveFloor})
+            QVERIFY(w->isHidden());
+        QVERIFY(!dialog.checkBox_recal->isEnabled());
+    }
+
+    void layoutsFit_data()
+    {
+        QTest::addColumn<QString>("dialog");
+        QTest::addColumn<bool>("german");
+        QTest::addColumn<QSize>("screen"); // in device-independent pixels
+        // 1600 x 1000 at a scale factor of 1.5 leaves 1066 x 666 to lay out. Large fonts are
+        // checked for clipping on a full HD screen, where such a setting is at home.
+        QList<QPair<const char*, QSize>> screens{{"1366x768", {1366, 768}},
+                                                 {"1600x1000@1.5", {1066, 666}}};
+        if (qEnvironmentVariableIntValue("QT_FONT_DPI") > 0)
+            screens = {{"1920x1080", {1920, 1080}}};
+        for (const char* dialog :
+             {"roomCalibration", "CountdownDialog", "CalibrationProgressDialog",
+              "RoomCalibrationResultDialog", "RoomcalPortDlgClass"})
+            for (bool german : {false, true})
+                for (const auto& screen : screens)
+                    QTest::addRow("%s %s %s", dialog, german ? "de" : "en", screen.first)
+                        << dialog << german << screen.second;
+    }
+
+    void layoutsFit()
+    {
+        QFETCH(QString, dialog);
+        QFETCH(bool, german);
+        QFETCH(QSize, screen);
+        German translation(german);
+        FakeIOManager io;
+        answerAll(io);
+        BackendVersions v{1, 23, 0, "VANTA"};
+        QWidget host;
+        QStringList faults;
+        ModalDriver driver;
+        driver.on(dialog, [&](QWidget* w) {
+            if (auto* progress = qobject_cast<CalibrationProgressDlg*>(w)) {
+                progress->update_cal_status();
+                progress->show_warning();
+            }
+            QTest::qWait(50);
+            // The frame a window manager adds takes part of the screen too.
+            if (w->width() + 16 > screen.width() || w->height() + 40 > screen.height())
+                faults << QString("window %1x%2").arg(w->width()).arg(w->height());
+            faults << clipped(w);
+            static_cast<QDialog*>(w)->done(0);
+        });
+        const std::function<void()> open[] = {
+            [&] { RoomCalibrationDialog(&io, &host, &v).update_and_exec(); },
+            [&] {
+                CountdownDlg countdown;
+                countdown.start_countdown(QString(), 5);
+                countdown.exec();
+            },
+            [&] { CalibrationProgressDlg(&io, nullptr, &v, false).run_calibration("room"); },
+            [&] { RoomCalibrationResultDlg(&io, &host, &v, false).update_and_exec(); },
+            [&] { RoomcalPortDlg(&host, &io).fill_and_exec(); }};
+        const int index =
+            QStringList{"roomCalibration", "CountdownDialog", "CalibrationProgressDialog",
+                        "RoomCalibrationResultDialog", "RoomcalPortDlgClass"}
+                .indexOf(dialog);
+        open[index]();
+        QVERIFY(driver.done());
+        QVERIFY2(faults.isEmpty(), qPrintable("\n" + faults.join('\n')));
+    }
+};
+
+ROOMCAL_TEST_MAIN(TestI18n)
+#include "tst_i18n.moc"
