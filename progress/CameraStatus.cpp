@@ -15,9 +15,11 @@ const QString CameraStatus::GreenBarStyle = QStringLiteral(
 CameraStatus::CameraStatus(IOManager* io, QWidget* parent, BackendVersions* versions, int index)
     : QGroupBox(parent), m_io(io), m_versions(versions), m_index(index)
 {
+    // The tile's own style sheet goes on before its children exist, so that they are made
+    // under it rather than each re-styled when it arrives.
+    set_most_active(false);
     setupUi(this);
     setTitle(ControllerText::cameraName(m_index + 1));
-    set_most_active(false);
 
     QString answer;
     ControllerText::sendCommand(
