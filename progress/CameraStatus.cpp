@@ -16,7 +16,9 @@ CameraStatus::CameraStatus(IOManager* io, QWidget* parent, BackendVersions* vers
     : QGroupBox(parent), m_io(io), m_versions(versions), m_index(index)
 {
     // The tile's own style sheet goes on before its children exist, so that they are made
-    // under it rather than each re-styled when it arrives.
+    // under it rather than each re-styled when it arrives. Polished first, the tile parses the
+    // sheet once; unpolished, it parses it at once and again when it is shown.
+    ensurePolished();
     set_most_active(false);
     setupUi(this);
     setTitle(ControllerText::cameraName(m_index + 1));
