@@ -449,8 +449,6 @@ private:
         QVector<qint64> samples;
         int exchanges = -1;
         QString detail;
-        // The echo floor of each sample: as many round trips, measured right after it.
-        QVector<qint64> floors;
     };
     struct Memory
     {
@@ -463,8 +461,7 @@ private:
 
     void cameraRows();
     Figure& figure(const QString& name);
-    double median(const QString& name, bool floors = false) const;
-    void sampleFloor(Figure& f);
+    double median(const QString& name) const;
     QString ratioTable() const;
     TcpController* simulator(const QByteArray& json);
     void noteExchanges(const QString& name, const QStringList& calls);
@@ -474,8 +471,6 @@ private:
     QList<Memory> m_memory;
     std::map<QString, std::unique_ptr<Controller>> m_controllers;
     std::unique_ptr<TcpController> m_simulator;
-    std::unique_ptr<ServerProcess> m_echo;
-    int m_echoFd = -1;
     double m_hostCpuPercent = -1;
     double m_simCpuPercent = -1;
 };
@@ -492,7 +487,7 @@ RoomcalBench::Figure& RoomcalBench::figure(const QString& name)
     for (Figure& f : m_figures)
         if (f.name == name)
             return f;
-    m_figures.append(Figure{name, {}, -1, {}, {}});
+    m_figures.append(Figure{name, {}, -1, {}});
     return m_figures.last();
 }
 
@@ -875,32 +870,21 @@ TcpController* RoomcalBench::simulator(const QByteArray& json)
 
 void RoomcalBench::tcpEchoFloor()
 {
-    m_echo = std::make_unique<ServerProcess>(QStringLiteral(ROOMCAL_ECHO_PATH), QStringList());
-    QVERIFY2(m_echo->port() != 0, qPrintable(m_echo->error()));
-    m_echoFd = echo_connect(m_echo->port());
-    QVERIFY(m_echoFd >= 0);
+    ServerProcess echo(QStringLiteral(ROOMCAL_ECHO_PATH), QStringList());
+    QVERIFY2(echo.port() != 0, qPrintable(echo.error()));
+    const int fd = echo_connect(echo.port());
+    QVERIFY(fd >= 0);
     Figure& f = figure(QLatin1String(EchoFigure));
     for (int i = 0; i < EchoWarmUp + EchoSamples; ++i) {
-        const long long ns = echo_round_trip(m_echoFd, EchoLine, int(qstrlen(EchoLine)));
-        QVERIFY(ns >= 0);
+        const long long ns = echo_round_trip(fd, EchoLine, int(qstrlen(EchoLine)));
+        if (ns < 0)
+            break;
         if (i >= EchoWarmUp)
             f.samples << ns;
     }
+    echo_close(fd);
     f.exchanges = 1;
-}
-
-// On a loaded machine a run of round trips meets other processes' time slices, so an operation
-// of many exchanges is set beside as many echo round trips measured at the same moment.
-void RoomcalBench::sampleFloor(Figure& f)
-{
-    qint64 sum = 0;
-    for (int i = 0; i < f.exchanges && m_echoFd >= 0; ++i) {
-        const long long ns = echo_round_trip(m_echoFd, EchoLine, int(qstrlen(EchoLine)));
-        if (ns < 0)
-            return;
-        sum += ns;
-    }
-    f.floors << sum;
+    QCOMPARE(f.samples.size(), EchoSamples);
 }
 
 void RoomcalBench::tcpExchange()
@@ -917,10 +901,8 @@ void RoomcalBench::tcpExchange()
         QVERIFY2(result == 0, qPrintable(c->channel->lastError()));
         QCOMPARE(count, 100);
         f.exchanges = 1;
-        if (i >= EchoWarmUp) {
+        if (i >= EchoWarmUp)
             f.samples << ns;
-            sampleFloor(f);
-        }
     }
 }
 
@@ -943,8 +925,6 @@ void RoomcalBench::tcpOpening()
             outside.samples << ns - c->meter->nanoseconds();
         }
         f.exchanges = c->meter->exchanges();
-        if (i >= TcpWarmUp)
-            sampleFloor(f);
     }
     QVERIFY(dialog.checkBox_recal->isChecked());
     QCOMPARE(dialog.tableStaticCameras->rowCount(), 100);
@@ -974,8 +954,6 @@ void RoomcalBench::tcpTick()
                 outside.samples << ns - c->meter->nanoseconds();
             }
             f.exchanges = c->meter->exchanges();
-            if (i >= TcpWarmUp)
-                sampleFloor(f);
         }
     });
     dialog.run_calibration("room");
@@ -1000,7 +978,6 @@ void RoomcalBench::tcpRunStart()
             f.samples << ns;
             module.samples << ns - c->meter->nanoseconds();
             f.exchanges = c->meter->exchanges();
-            sampleFloor(f);
         });
         c->meter->reset();
         timer.start();
@@ -1029,10 +1006,8 @@ void RoomcalBench::tcpTransfer()
             const qint64 ns = timer.nsecsElapsed();
             QCOMPARE(answerer.titles.value(answerer.titles.size() - 1), QStringLiteral("Success"));
             f.exchanges = c->meter->exchanges();
-            if (i > 0) {
+            if (i > 0)
                 f.samples << ns;
-                sampleFloor(f);
-            }
         }
     });
     dialog.fill_and_exec();
@@ -1069,10 +1044,10 @@ void RoomcalBench::tcpHostCpu()
     QVERIFY(exchanges > HostRunMs / 1000 * 100);
 }
 
-double RoomcalBench::median(const QString& name, bool floors) const
+double RoomcalBench::median(const QString& name) const
 {
     for (const Figure& f : m_figures) {
-        QVector<qint64> sorted = floors ? f.floors : f.samples;
+        QVector<qint64> sorted = f.samples;
         if (f.name != name || sorted.isEmpty())
             continue;
         std::sort(sorted.begin(), sorted.end());
@@ -1105,8 +1080,7 @@ QString RoomcalBench::ratioTable() const
         const int exchanges = exchangesOf(name);
         if (exchanges <= 0 || echo <= 0)
             return;
-        const double beside = median(QLatin1String(name), true);
-        row(what, median(QLatin1String(name)), beside > 0 ? beside : exchanges * echo,
+        row(what, median(QLatin1String(name)), exchanges * echo,
             exchanges == 1 ? QStringLiteral("echo:") : QStringLiteral("%1 × echo =").arg(exchanges),
             goal);
     };
@@ -1147,9 +1121,6 @@ QString RoomcalBench::ratioTable() const
 void RoomcalBench::cleanupTestCase()
 {
     m_simulator.reset();
-    if (m_echoFd >= 0)
-        echo_close(m_echoFd);
-    m_echo.reset();
     QString text;
     QTextStream out(&text);
     out << "\n## Machine\n\n"
