@@ -8,12 +8,21 @@
 //
 // Plug-in loading is measured in fresh child processes of this program, because a library that
 // Qt has loaded once cannot be relied upon to unload; every sample is therefore a first load.
+//
+// The TCP figures are what an operator waits for: the module and the host's channel against
+// morvek-sim in a child process, each set beside its floor measured in the same run. The floor
+// of an operation is its number of exchanges times the round trip of a C line client through a
+// C echo server (roomcal-echo), since every exchange is a synchronous round trip.
 
 #include "AnswerRecorder.h"
+#include "EchoClient.h"
+#include "MeteredTransport.h"
+#include "ServerProcess.h"
 #include "dialog/RoomCalibrationDialog.h"
 #include "host/ControllerIOManager.h"
 #include "host/PluginHost.h"
 #include "host/SimTransport.h"
+#include "host/TcpTransport.h"
 #include "kit/FakeIOManager.h"
 #include "plugin/BackendVersions.h"
 #include "progress/CalibrationProgressDlg.h"
@@ -38,6 +47,7 @@
 #include <QPushButton>
 #include <QSysInfo>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -48,6 +58,7 @@
 #include <functional>
 #include <malloc.h>
 #include <memory>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -65,9 +76,16 @@ const int MemoryWarmUp = 20;
 const qint64 FrozenRunMs = 12000;
 const int FrozenPercent = 40;
 
+const int EchoWarmUp = 300;
+const int EchoSamples = 3000;
+// How long the host's CPU use is watched while a calibration run shows its tiles.
+const int HostRunMs = 6000;
+const int HostSettleMs = 1000;
+
 // A controller of the current generation with one active configuration of `cameras` cameras
-// and `configurations - 1` further ones that can be transfer targets.
-QByteArray scenario(int cameras, int configurations, bool recalibration)
+// and `configurations - 1` further ones that can be transfer targets. A run that stalls stays
+// at that percentage for as long as it is measured over TCP, where the clock is real.
+QByteArray scenario(int cameras, int configurations, bool recalibration, int stallAtPercent = -1)
 {
     QJsonArray configs;
     for (int i = 0; i < configurations; ++i) {
@@ -88,7 +106,8 @@ QByteArray scenario(int cameras, int configurations, bool recalibration)
                       recalibration ? QStringLiteral("wand_no_angle") : QStringLiteral("wand")}}},
         {QStringLiteral("configurations"), configs},
         {QStringLiteral("activeConfiguration"), QStringLiteral("main")},
-        {QStringLiteral("run"), QJsonObject{{QStringLiteral("stepPause"), 0}}}};
+        {QStringLiteral("run"), QJsonObject{{QStringLiteral("stepPause"), 0},
+                                            {QStringLiteral("stallAtPercent"), stallAtPercent}}}};
     return QJsonDocument(root).toJson(QJsonDocument::Compact);
 }
 
@@ -119,6 +138,70 @@ std::unique_ptr<Controller> makeController(const QByteArray& json, QString* erro
     c->versions.versionPatch = c->sim.versionPatch();
     c->versions.modelName = c->sim.modelName();
     return c;
+}
+
+// morvek-sim in a child process with a scenario file, and the host's channel to it over TCP.
+struct TcpController
+{
+    QTemporaryDir dir;
+    std::unique_ptr<ServerProcess> server;
+    std::unique_ptr<TcpTransport> tcp;
+    std::unique_ptr<MeteredTransport> meter;
+    std::unique_ptr<ControllerIOManager> channel;
+    BackendVersions versions;
+};
+
+std::unique_ptr<TcpController> startSimulator(const QByteArray& json, QString* error)
+{
+    auto c = std::make_unique<TcpController>();
+    SimController local;
+    if (!local.loadScenarioJson(json, error))
+        return nullptr;
+    c->versions.versionMajor = local.versionMajor();
+    c->versions.versionMinor = local.versionMinor();
+    c->versions.versionPatch = local.versionPatch();
+    c->versions.modelName = local.modelName();
+    QFile file(c->dir.filePath(QStringLiteral("bench.json")));
+    if (!file.open(QIODevice::WriteOnly) || file.write(json) != json.size()) {
+        *error = QStringLiteral("cannot write %1").arg(file.fileName());
+        return nullptr;
+    }
+    file.close();
+    c->server =
+        std::make_unique<ServerProcess>(QStringLiteral(ROOMCAL_SIM_PATH),
+                                        QStringList{QStringLiteral("--scenario"), file.fileName()});
+    if (c->server->port() == 0) {
+        *error = c->server->error();
+        return nullptr;
+    }
+    c->tcp = std::make_unique<TcpTransport>(QStringLiteral("127.0.0.1"), c->server->port());
+    c->meter = std::make_unique<MeteredTransport>(c->tcp.get());
+    c->channel = std::make_unique<ControllerIOManager>(c->meter.get(), nullptr, nullptr);
+    return c;
+}
+
+// User plus system CPU time of this process so far.
+qint64 cpuNanoseconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return (qint64(usage.ru_utime.tv_sec) + usage.ru_stime.tv_sec) * 1000000000LL +
+           (qint64(usage.ru_utime.tv_usec) + usage.ru_stime.tv_usec) * 1000LL;
+}
+
+// CPU time of another process, from the kernel's accounting.
+qint64 processCpuNanoseconds(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray text = stat.readAll();
+    // Fields after the parenthesised name; utime and stime are fields 14 and 15.
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    const qint64 ticks = fields.at(11).toLongLong() + fields.at(12).toLongLong();
+    return ticks * (1000000000LL / sysconf(_SC_CLK_TCK));
 }
 
 // Runs `action` inside the next modal loop once its dialog is up, then rejects the dialog, as
@@ -303,6 +386,31 @@ int loadPluginOnce(const QString& path, bool warm)
 
 } // namespace
 
+// Names of the figures the ratio table sets side by side.
+namespace {
+const char* const EchoFigure = "TCP floor: C line client and C echo server, one round trip";
+const char* const ExchangeFigure = "TCP: one exchange, ControllerIOManager to morvek-sim";
+const char* const TcpOpeningFigure = "TCP: opening, update_and_exec, re-calibration, 100 cameras";
+const char* const TcpTickFigure = "TCP: progress tick with tile refresh, 100 cameras";
+const char* const TcpStartFigure = "TCP: run_calibration until shown, 100 cameras";
+// The part of a TCP figure not spent in the transport: the module's and the channel's own time.
+const char* const OutsideTransport = ", time outside the transport";
+const char* const TcpTransferFigure =
+    "TCP: transfer of 100 cameras to 2 configurations (Apply, scenario file)";
+const char* const OpeningFigure = "Dialog opening: update_and_exec, re-calibration, 100 cameras";
+const char* const SetupFigure = "Form alone: Ui::roomCalibration::setupUi on a QDialog";
+const char* const BareExecFigure = "Form alone: exec() of the built form, closed at once";
+const char* const TileFloorFigure =
+    "Form alone: 100 tile forms with their style sheet in a grid, shown and closed";
+const char* const StartFigure =
+    "Progress: run_calibration until shown (tiles rebuilt), 100 cameras";
+// As long as a typical request or answer of the protocol.
+const char* const EchoLine = "morvek2 get status camera_progress c01";
+const int TcpWarmUp = 2;
+const int TcpSamples = 25;
+const int TransferSamples = 5;
+} // namespace
+
 class RoomcalBench : public QObject
 {
     Q_OBJECT
@@ -321,9 +429,17 @@ private slots:
     void runStart_data() { cameraRows(); }
     void runStart();
     void tilesBuilt();
+    void tilesFormShown();
     void transfer();
     void memoryGrowth_data() { cameraRows(); }
     void memoryGrowth();
+    void tcpEchoFloor();
+    void tcpExchange();
+    void tcpOpening();
+    void tcpTick();
+    void tcpRunStart();
+    void tcpTransfer();
+    void tcpHostCpu();
     void cleanupTestCase();
 
 private:
@@ -345,12 +461,19 @@ private:
 
     void cameraRows();
     Figure& figure(const QString& name);
+    double median(const QString& name) const;
+    double mean(const QString& name) const;
+    QString ratioTable() const;
+    TcpController* simulator(const QByteArray& json);
     void noteExchanges(const QString& name, const QStringList& calls);
     Controller* controller(const QString& purpose, const QByteArray& json);
 
     QList<Figure> m_figures;
     QList<Memory> m_memory;
     std::map<QString, std::unique_ptr<Controller>> m_controllers;
+    std::unique_ptr<TcpController> m_simulator;
+    double m_hostCpuPercent = -1;
+    double m_simCpuPercent = -1;
 };
 
 void RoomcalBench::cameraRows()
@@ -628,6 +751,36 @@ void RoomcalBench::tilesBuilt()
     noteExchanges(name, c->table.calls);
 }
 
+// What Qt needs for the same hundred tiles without the module: the tile form with the tile's
+// style sheet, in a grid of a dialog that is shown and closed at once.
+void RoomcalBench::tilesFormShown()
+{
+    const int cameras = 100;
+    FakeIOManager io;
+    BackendVersions versions{1, 23, 0, QStringLiteral("TESSERA2")};
+    const QString style = CameraStatus(&io, nullptr, &versions, 0).styleSheet();
+    const int columns = CalibrationProgressDlg::tileColumns(cameras);
+    Figure& f = figure(QLatin1String(TileFloorFigure));
+    QBENCHMARK
+    {
+        QDialog dialog;
+        auto* grid = new QGridLayout(&dialog);
+        QElapsedTimer timer;
+        timer.start();
+        for (int i = 0; i < cameras; ++i) {
+            auto* tile = new QGroupBox(&dialog);
+            tile->ensurePolished();
+            tile->setStyleSheet(style);
+            Ui::CameraStatus form;
+            form.setupUi(tile);
+            grid->addWidget(tile, i / columns, i % columns);
+        }
+        insideNextModal();
+        dialog.exec();
+        f.samples << timer.nsecsElapsed();
+    }
+}
+
 void RoomcalBench::transfer()
 {
     const int cameras = 100;
@@ -705,8 +858,294 @@ void RoomcalBench::memoryGrowth()
     QVERIFY(dialog.checkBox_recal->isChecked());
 }
 
+TcpController* RoomcalBench::simulator(const QByteArray& json)
+{
+    // One server at a time: a benchmark's controller ends when the next one starts.
+    m_simulator.reset();
+    QString error;
+    m_simulator = startSimulator(json, &error);
+    if (!m_simulator)
+        std::fprintf(stderr, "Error: morvek-sim: %s\n", qPrintable(error));
+    return m_simulator.get();
+}
+
+void RoomcalBench::tcpEchoFloor()
+{
+    ServerProcess echo(QStringLiteral(ROOMCAL_ECHO_PATH), QStringList());
+    QVERIFY2(echo.port() != 0, qPrintable(echo.error()));
+    const int fd = echo_connect(echo.port());
+    QVERIFY(fd >= 0);
+    Figure& f = figure(QLatin1String(EchoFigure));
+    for (int i = 0; i < EchoWarmUp + EchoSamples; ++i) {
+        const long long ns = echo_round_trip(fd, EchoLine, int(qstrlen(EchoLine)));
+        if (ns < 0)
+            break;
+        if (i >= EchoWarmUp)
+            f.samples << ns;
+    }
+    echo_close(fd);
+    f.exchanges = 1;
+    QCOMPARE(f.samples.size(), EchoSamples);
+}
+
+void RoomcalBench::tcpExchange()
+{
+    TcpController* c = simulator(scenario(100, 1, false));
+    QVERIFY(c);
+    Figure& f = figure(QLatin1String(ExchangeFigure));
+    for (int i = 0; i < EchoWarmUp + EchoSamples; ++i) {
+        int count = 0;
+        QElapsedTimer timer;
+        timer.start();
+        const int result = c->channel->getInt(&count, "camera number_of_cameras");
+        const qint64 ns = timer.nsecsElapsed();
+        QVERIFY2(result == 0, qPrintable(c->channel->lastError()));
+        QCOMPARE(count, 100);
+        f.exchanges = 1;
+        if (i >= EchoWarmUp)
+            f.samples << ns;
+    }
+}
+
+void RoomcalBench::tcpOpening()
+{
+    TcpController* c = simulator(scenario(100, 1, true));
+    QVERIFY(c);
+    Figure& f = figure(QLatin1String(TcpOpeningFigure));
+    Figure& outside = figure(QLatin1String(TcpOpeningFigure) + QLatin1String(OutsideTransport));
+    RoomCalibrationDialog dialog(c->channel.get(), nullptr, &c->versions);
+    for (int i = 0; i < TcpWarmUp + TcpSamples; ++i) {
+        c->meter->reset();
+        insideNextModal();
+        QElapsedTimer timer;
+        timer.start();
+        dialog.update_and_exec();
+        const qint64 ns = timer.nsecsElapsed();
+        if (i >= TcpWarmUp) {
+            f.samples << ns;
+            outside.samples << ns - c->meter->nanoseconds();
+        }
+        f.exchanges = c->meter->exchanges();
+    }
+    QVERIFY(dialog.checkBox_recal->isChecked());
+    QCOMPARE(dialog.tableStaticCameras->rowCount(), 100);
+}
+
+void RoomcalBench::tcpTick()
+{
+    TcpController* c = simulator(scenario(100, 1, false, FrozenPercent));
+    QVERIFY(c);
+    Figure& f = figure(QLatin1String(TcpTickFigure));
+    Figure& outside = figure(QLatin1String(TcpTickFigure) + QLatin1String(OutsideTransport));
+    CalibrationProgressDlg dialog(c->channel.get(), nullptr, &c->versions, false);
+    bool ran = false;
+    insideNextModal([&](QDialog*) {
+        ran = true;
+        QCOMPARE(int(dialog.tiles().size()), 100);
+        for (int i = 0; i < TcpWarmUp + TcpSamples * 4; ++i) {
+            c->meter->reset();
+            QElapsedTimer timer;
+            timer.start();
+            dialog.update_cal_status();
+            for (CameraStatus* tile : dialog.tiles())
+                tile->update_progressBar();
+            const qint64 ns = timer.nsecsElapsed();
+            if (i >= TcpWarmUp) {
+                f.samples << ns;
+                outside.samples << ns - c->meter->nanoseconds();
+            }
+            f.exchanges = c->meter->exchanges();
+        }
+    });
+    dialog.run_calibration("room");
+    QVERIFY(ran);
+}
+
+void RoomcalBench::tcpRunStart()
+{
+    TcpController* c = simulator(scenario(100, 1, false));
+    QVERIFY(c);
+    Figure& f = figure(QLatin1String(TcpStartFigure));
+    Figure& module = figure(QLatin1String(TcpStartFigure) + QLatin1String(OutsideTransport));
+    CalibrationProgressDlg dialog(c->channel.get(), nullptr, &c->versions, false);
+    for (int i = 0; i < TcpWarmUp + TcpSamples; ++i) {
+        QElapsedTimer timer;
+        bool shown = false;
+        insideNextModal([&](QDialog*) {
+            const qint64 ns = timer.nsecsElapsed();
+            shown = true;
+            if (i < TcpWarmUp)
+                return;
+            f.samples << ns;
+            module.samples << ns - c->meter->nanoseconds();
+            f.exchanges = c->meter->exchanges();
+        });
+        c->meter->reset();
+        timer.start();
+        dialog.run_calibration("room");
+        QVERIFY(shown);
+    }
+}
+
+void RoomcalBench::tcpTransfer()
+{
+    TcpController* c = simulator(scenario(100, 3, false));
+    QVERIFY(c);
+    MessageBoxAnswerer answerer;
+    Figure& f = figure(QLatin1String(TcpTransferFigure));
+    RoomcalPortDlg dialog(nullptr, c->channel.get());
+    bool ran = false;
+    insideNextModal([&](QDialog* d) {
+        ran = true;
+        for (int i = 0; i < 1 + TransferSamples; ++i) {
+            QCOMPARE(selectAllTargets(d), 2);
+            answerer.titles.clear();
+            c->meter->reset();
+            QElapsedTimer timer;
+            timer.start();
+            applyTransfer(d);
+            const qint64 ns = timer.nsecsElapsed();
+            QCOMPARE(answerer.titles.value(answerer.titles.size() - 1), QStringLiteral("Success"));
+            f.exchanges = c->meter->exchanges();
+            if (i > 0)
+                f.samples << ns;
+        }
+    });
+    dialog.fill_and_exec();
+    QVERIFY(ran);
+}
+
+void RoomcalBench::tcpHostCpu()
+{
+    TcpController* c = simulator(scenario(100, 1, false, FrozenPercent));
+    QVERIFY(c);
+    CalibrationProgressDlg dialog(c->channel.get(), nullptr, &c->versions, false);
+    QElapsedTimer wall;
+    qint64 cpuAtShow = 0;
+    qint64 simAtShow = 0;
+    int exchanges = 0;
+    // Once the tiles are shown and painted, the run is left to its own timers, as in the host.
+    QTimer::singleShot(HostSettleMs, &dialog, [&] {
+        wall.start();
+        cpuAtShow = cpuNanoseconds();
+        simAtShow = processCpuNanoseconds(c->server->processId());
+        c->meter->reset();
+        QTimer::singleShot(HostRunMs, &dialog, [&] {
+            const double elapsed = double(wall.nsecsElapsed());
+            m_hostCpuPercent = 100.0 * double(cpuNanoseconds() - cpuAtShow) / elapsed;
+            m_simCpuPercent =
+                100.0 * double(processCpuNanoseconds(c->server->processId()) - simAtShow) / elapsed;
+            exchanges = c->meter->exchanges();
+            dialog.reject();
+        });
+    });
+    dialog.run_calibration("room");
+    QVERIFY(m_hostCpuPercent >= 0);
+    // Five ticks a second and a tile refresh at every third.
+    QVERIFY(exchanges > HostRunMs / 1000 * 100);
+}
+
+double RoomcalBench::mean(const QString& name) const
+{
+    for (const Figure& f : m_figures) {
+        if (f.name != name || f.samples.isEmpty())
+            continue;
+        double sum = 0;
+        for (qint64 sample : f.samples)
+            sum += double(sample);
+        return sum / f.samples.size();
+    }
+    return -1;
+}
+
+double RoomcalBench::median(const QString& name) const
+{
+    for (const Figure& f : m_figures) {
+        QVector<qint64> sorted = f.samples;
+        if (f.name != name || sorted.isEmpty())
+            continue;
+        std::sort(sorted.begin(), sorted.end());
+        return double(sorted.at(sorted.size() / 2));
+    }
+    return -1;
+}
+
+// Each operation beside its floor from this run, as the ratio the goals are written in.
+QString RoomcalBench::ratioTable() const
+{
+    QString text;
+    QTextStream out(&text);
+    const double echo = median(QLatin1String(EchoFigure));
+    const auto exchangesOf = [this](const char* name) {
+        for (const Figure& f : m_figures)
+            if (f.name == QLatin1String(name))
+                return f.exchanges;
+        return -1;
+    };
+    const auto ratio = [](double project, double floor) {
+        return QString::number(project / floor, 'f', 2) + QStringLiteral("×");
+    };
+    const auto row = [&](const QString& what, double project, double floor,
+                         const QString& floorText, const QString& goal,
+                         const QString& loaded = QStringLiteral("-")) {
+        if (project < 0 || floor <= 0)
+            return;
+        out << "| " << what << " | " << duration(project) << " | " << floorText << " "
+            << duration(floor) << " | " << ratio(project, floor) << " | " << loaded << " | " << goal
+            << " |\n";
+    };
+    // A sum of many exchanges carries the other processes' time slices as a mean does; a
+    // single exchange is compared mean to mean.
+    const double echoMean = mean(QLatin1String(EchoFigure));
+    const auto tcpRow = [&](const QString& what, const char* name, const QString& goal) {
+        const int exchanges = exchangesOf(name);
+        if (exchanges <= 0 || echo <= 0)
+            return;
+        const double project = median(QLatin1String(name));
+        const QString loaded = exchanges == 1 ? ratio(mean(QLatin1String(name)), echoMean)
+                                              : ratio(project, exchanges * echoMean);
+        row(what, project, exchanges * echo,
+            exchanges == 1 ? QStringLiteral("echo:") : QStringLiteral("%1 × echo =").arg(exchanges),
+            goal, loaded);
+    };
+    out << "\n## Side by side with the floor of this run (medians)\n\n"
+        << "| Measurement | Project | Floor | Ratio | Ratio to the echo's mean | Goal |\n"
+        << "|---|---:|---:|---:|---:|---|\n";
+    tcpRow(QStringLiteral("one exchange, ControllerIOManager → morvek-sim, back to back"),
+           ExchangeFigure, QStringLiteral("≤ 1.5×"));
+    tcpRow(QStringLiteral("opening, 100 cameras, re-calibration"), TcpOpeningFigure,
+           QStringLiteral("≤ 2×"));
+    tcpRow(QStringLiteral("progress tick with tile refresh, 100 cameras"), TcpTickFigure,
+           QStringLiteral("≤ 2×"));
+    const double module = median(QLatin1String(TcpStartFigure) + QLatin1String(OutsideTransport));
+    tcpRow(QStringLiteral("Calibrate until the progress dialog shows, 100 cameras"), TcpStartFigure,
+           module < 0 ? QString()
+                      : QStringLiteral("module time %1 (goal ≤ 10 ms)").arg(duration(module)));
+    tcpRow(QStringLiteral("transfer of 100 cameras to two configurations (scenario file)"),
+           TcpTransferFigure, QStringLiteral("-"));
+    const double setup = median(QLatin1String(SetupFigure));
+    const double bare = median(QLatin1String(BareExecFigure));
+    if (setup > 0 && bare > 0)
+        row(QStringLiteral("module alone: opening with 100 cameras, replayed answers"),
+            median(QLatin1String(OpeningFigure)), setup + bare,
+            QStringLiteral("`setupUi` + `exec` of the bare form:"), QStringLiteral("≤ 2×"));
+    const double tiles = median(QLatin1String(TileFloorFigure));
+    if (tiles > 0)
+        row(QStringLiteral("module alone: Calibrate until shown, 100 cameras, replayed answers"),
+            median(QLatin1String(StartFigure)), tiles,
+            QStringLiteral("100 tile forms shown in a grid:"), QStringLiteral("≤ 10 ms"));
+    if (m_hostCpuPercent >= 0)
+        out << "| host CPU during a 100-camera run (" << HostRunMs / 1000
+            << " s, tiles shown; morvek-sim: " << QString::number(m_simCpuPercent, 'f', 2)
+            << " %) | " << QString::number(m_hostCpuPercent, 'f', 2)
+            << QStringLiteral(" % | - | - | - | ≤ 1 % |\n");
+    out.flush();
+    return text;
+}
+
 void RoomcalBench::cleanupTestCase()
 {
+    m_simulator.reset();
     QString text;
     QTextStream out(&text);
     out << "\n## Machine\n\n"
@@ -747,6 +1186,7 @@ void RoomcalBench::cleanupTestCase()
                 << QString::asprintf(" (%+lld bytes)", m.heapAfter - m.heapBefore) << " |\n";
     }
     out.flush();
+    text += ratioTable();
     std::fputs(text.toUtf8().constData(), stdout);
     std::fflush(stdout);
 }

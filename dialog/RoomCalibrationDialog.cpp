@@ -605,7 +605,15 @@ void RoomCalibrationDialog::fill_static_cameras()
                 tableStaticCameras->item(row, column)->setFlags(Qt::NoItemFlags);
     }
 
-    tableStaticCameras->resizeRowsToContents();
+    // Every row is one line of text in the table's font beside a check box, so the first row's
+    // measured height fits them all; measuring all rows lays out every cell's text anew.
+    const int rows = tableStaticCameras->rowCount();
+    if (rows > 0) {
+        tableStaticCameras->resizeRowToContents(0);
+        const int measured = tableStaticCameras->rowHeight(0);
+        for (int row = 1; row < rows; ++row)
+            tableStaticCameras->setRowHeight(row, measured);
+    }
     const int columns = tableStaticCameras->columnCount();
     for (int column = 0; column + 1 < columns; ++column)
         tableStaticCameras->setColumnWidth(column, 488 / columns);

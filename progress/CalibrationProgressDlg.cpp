@@ -320,8 +320,11 @@ void CalibrationProgressDlg::build_camera_tiles()
 
     // Without tiles the grid takes no room at all.
     QSize tileSize(0, 0);
+    // Made in the widget that holds the grid: handing a finished tile over to another parent
+    // costs as much as building it.
+    QWidget* frame = gridLayout_cam->parentWidget();
     for (int index = 0; index < m_cameraCount; ++index) {
-        auto* tile = new CameraStatus(m_io, this, m_versions, index);
+        auto* tile = new CameraStatus(m_io, frame, m_versions, index);
         tile->set_tab_number(0);
         if (index == 0)
             tileSize = tile->size();

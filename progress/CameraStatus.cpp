@@ -15,9 +15,13 @@ const QString CameraStatus::GreenBarStyle = QStringLiteral(
 CameraStatus::CameraStatus(IOManager* io, QWidget* parent, BackendVersions* versions, int index)
     : QGroupBox(parent), m_io(io), m_versions(versions), m_index(index)
 {
+    // The tile's own style sheet goes on before its children exist, so that they are made
+    // under it rather than each re-styled when it arrives. Polished first, the tile parses the
+    // sheet once; unpolished, it parses it at once and again when it is shown.
+    ensurePolished();
+    set_most_active(false);
     setupUi(this);
     setTitle(ControllerText::cameraName(m_index + 1));
-    set_most_active(false);
 
     QString answer;
     ControllerText::sendCommand(
@@ -57,16 +61,12 @@ void CameraStatus::update_progressBar()
     if (product >= 1.0f)
         percent = product < 1e6f ? int(product) : 1000000;
 
-    if (percent < 1) {
-        progressBar->setValue(0);
-        progressBar->setStyleSheet(BlueBarStyle);
-    } else if (percent == 100) {
-        progressBar->setValue(100);
-        progressBar->setStyleSheet(GreenBarStyle);
-    } else {
-        progressBar->setValue(percent);
-        progressBar->setStyleSheet(BlueBarStyle);
-    }
+    progressBar->setValue(percent);
+    // Applying a style sheet re-parses and re-polishes the bar even when the text is the same,
+    // and with a hundred tiles that is most of a refresh; only a change of colour is applied.
+    const QString& style = percent == 100 ? GreenBarStyle : BlueBarStyle;
+    if (progressBar->styleSheet() != style)
+        progressBar->setStyleSheet(style);
 }
 
 void CameraStatus::set_most_active(bool active)

@@ -309,6 +309,13 @@ private slots:
                                   t->item(r, 3)->text(), t->item(r, 0)->flags() ? "1" : "0");
             if (table.size() > 3)
                 table = QStringList{table.first(), "...", table.last()};
+            // One measured height serves all rows; it must be what measuring each would give.
+            QList<int> heights;
+            for (int r = 0; r < t->rowCount(); ++r)
+                heights << t->rowHeight(r);
+            t->resizeRowsToContents();
+            for (int r = 0; r < t->rowCount(); ++r)
+                QCOMPARE(heights.value(r), t->rowHeight(r));
             // The status follows the user's check box at once; partly checked counts as static.
             for (Qt::CheckState state : {Qt::Unchecked, Qt::PartiallyChecked}) {
                 if (t->rowCount() > 0) {

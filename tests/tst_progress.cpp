@@ -126,12 +126,22 @@ void TestProgress::oneTick()
         "QProgressBar{border: 1px solid grey;border-radius: "
         "15px;}\nQProgressBar::chunk{background: "
         "qlineargradient(x1: 0, y1: 0.5, x2: 1, y2: 0.5, stop: 0 %1, stop: 1 white);}");
-    QStringList bars;
-    for (CameraStatus* tile : dialog.tiles())
-        bars << QString::number(tile->progressBar->value()) +
-                    (tile->progressBar->styleSheet() == bar.arg("green") ? "g" : "") +
-                    (tile->progressBar->styleSheet() == bar.arg("blue") ? "b" : "");
-    QCOMPARE(bars, QStringList({"0b", "29b", "100g", "0b", "0b"}));
+    const auto bars = [&] {
+        QStringList shown;
+        for (CameraStatus* tile : dialog.tiles())
+            shown << QString::number(tile->progressBar->value()) +
+                         (tile->progressBar->styleSheet() == bar.arg("green") ? "g" : "") +
+                         (tile->progressBar->styleSheet() == bar.arg("blue") ? "b" : "");
+        return shown;
+    };
+    QCOMPARE(bars(), QStringList({"0b", "29b", "100g", "0b", "0b"}));
+
+    // The colour follows the next refresh both ways, though it is only applied on a change.
+    io.answer("morvek2 get status camera_progress c01", "morvek2 s camera_progress c0x x 1");
+    io.answer("morvek2 get status camera_progress c03", "morvek2 s camera_progress c0x x 0.5");
+    for (int i = 0; i < 3; ++i)
+        dialog.update_cam_status();
+    QCOMPARE(bars(), QStringList({"100g", "29b", "50b", "0b", "0b"}));
 }
 
 void TestProgress::progressArithmetic_data()
