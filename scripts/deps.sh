@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake make g++ pkg-config qtbase5-dev qtbase5-dev-tools qttools5-dev-tools
-          xvfb xauth fonts-dejavu-core)
+          libqt5charts5-dev xvfb xauth fonts-dejavu-core)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
