@@ -50,6 +50,8 @@ public:
                                                  const HealthSettings& settings);
     // Index of the adopted block before `index`, -1 when there is none.
     static int previousAdopted(const CalibrationHistory& history, int index);
+    // Outliers and drift say something about a camera's quality; the rest are changes.
+    static bool isQuality(HealthFlag::Kind kind) { return kind < HealthFlag::Added; }
     // The kinds as short words for tables and exports.
     static QString kindName(HealthFlag::Kind kind);
 };

@@ -194,6 +194,16 @@ void HistoryWindow::reload()
                     : selected);
 }
 
+QSet<QString> HistoryWindow::flaggedInNewest() const
+{
+    QSet<QString> flagged;
+    if (!m_flags.isEmpty())
+        for (const HealthFlag& flag : m_flags.last())
+            if (HealthRules::isQuality(flag.kind))
+                flagged << flag.serial;
+    return flagged;
+}
+
 int HistoryWindow::selectedBlock() const
 {
     return m_listModel->blockIndex(m_list->currentIndex().row());
@@ -226,10 +236,7 @@ void HistoryWindow::fillCameraPicker()
                 seen << camera.serial;
                 serials << camera.serial;
             }
-    QSet<QString> flagged;
-    if (!m_flags.isEmpty())
-        for (const HealthFlag& flag : m_flags.last())
-            flagged << flag.serial;
+    const QSet<QString> flagged = flaggedInNewest();
 
     const QSignalBlocker blocker(m_picker);
     m_picker->clear();
@@ -259,10 +266,7 @@ void HistoryWindow::rebuildChart()
     const auto x = [allDated](const CalibrationBlock& block) {
         return allDated ? double(block.date.toMSecsSinceEpoch()) : double(block.number);
     };
-    QSet<QString> flagged;
-    if (!m_flags.isEmpty())
-        for (const HealthFlag& flag : m_flags.last())
-            flagged << flag.serial;
+    const QSet<QString> flagged = flaggedInNewest();
 
     QHash<QString, QLineSeries*> series;
     auto* wand = new QLineSeries;

@@ -4,6 +4,7 @@
 #include "RestoreTransaction.h"
 
 #include <QMainWindow>
+#include <QSet>
 
 class CalibrationListModel;
 class CameraTableModel;
@@ -54,6 +55,8 @@ private:
     void rebuildChart();
     void fillCameraPicker();
     int selectedBlock() const;
+    // Serials (empty for the wand) with an outlier or drift flag in the newest calibration.
+    QSet<QString> flaggedInNewest() const;
     void watch();
 
     QString m_path;

@@ -220,6 +220,10 @@ void RecordParser::feed(const char* data, int size, qint64 offset)
         CalibrationBlock* block = current(data, size);
         if (!block)
             return;
+        if (!block->cameras.isEmpty() || block->wandResidual == block->wandResidual) {
+            skip(data, size, tr("wand line out of order"));
+            return;
+        }
         const char* value = data + sizeof(Wand) - 1;
         const char* range =
             std::search(value, data + size, WandRange, WandRange + sizeof(WandRange) - 1);
