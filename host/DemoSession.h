@@ -11,6 +11,7 @@
 class ControllerIOManager;
 class ControllerTransport;
 class DemoWindow;
+class HistoryWindow;
 class SimController;
 struct DemoOptions;
 
@@ -36,9 +37,14 @@ public:
     PluginHost* pluginHost() { return &m_plugin; }
     // Null when a controller is reached over TCP.
     SimController* simulator() const { return m_simulator; }
+    // The calibration history on the module's record and this session's controller; opened
+    // from the menu, null until then.
+    HistoryWindow* historyWindow() const { return m_history.get(); }
+    void openHistory();
 
 private:
     void logHost(const QString& text);
+    void ensureRecordFolder();
 
     EventLog m_log;
     MessageBus m_bus;
@@ -47,5 +53,6 @@ private:
     std::unique_ptr<ControllerIOManager> m_io;
     BackendVersions m_versions;
     std::unique_ptr<DemoWindow> m_window;
+    std::unique_ptr<HistoryWindow> m_history;
     PluginHost m_plugin;
 };

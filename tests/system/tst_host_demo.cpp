@@ -1,5 +1,6 @@
 // The demo frontend loading the module with the simulated controller, and the host's message
 // bus with receivers that change the subscriptions while they are being called.
+#include "history/HistoryWindow.h"
 #include "host/DemoOptions.h"
 #include "host/DemoSession.h"
 #include "host/DemoWindow.h"
@@ -8,6 +9,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QScopeGuard>
 #include <functional>
 #include <memory>
 
@@ -33,9 +35,21 @@ class HostDemoTest : public QObject
 private slots:
     void loadsTheModuleIntoTheTrackingMenu()
     {
+        // A fresh account: the session makes the record folder, once, and says so.
+        QTemporaryDir home;
+        const QByteArray previousHome = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(home.path()));
+        const auto restoreHome = qScopeGuard([&] { qputenv("HOME", previousHome); });
         DemoSession session;
         QString error;
         QVERIFY2(session.start(DemoOptions(), &error), qPrintable(error));
+        QVERIFY(QFileInfo(home.filePath(".OLV/MORVEK3")).isDir());
+        QCOMPARE(session.eventLog()->entries().value(0).text,
+                 "created the calibration record folder " + home.filePath(".OLV/MORVEK3"));
+        auto* history = session.window()->findChild<QAction*>("action_calibrationHistory");
+        QVERIFY(history && history->text() == QString("Calibration history…"));
+        history->trigger();
+        QVERIFY(session.historyWindow() && session.historyWindow()->isVisible());
         const QList<QAction*> actions = session.window()->trackingMenu()->actions();
         QVERIFY(actions.size() == 1 && actions.at(0)->isEnabled());
         QCOMPARE(actions.at(0)->text() + ' ' + actions.at(0)->shortcut().toString(),
