@@ -251,6 +251,5 @@ int HistoryCommandLine::runController(const CalibrationHistory& history)
     out(report.summary + QLatin1Char('\n'));
     if (report.success)
         return Ok;
-    return report.cameras.isEmpty() && !report.changed && m_mode == Mode::Restore ? Unusable
-                                                                                  : Fired;
+    return report.reached ? Fired : Unusable;
 }

@@ -71,10 +71,12 @@ bool RestoreTransaction::send(const QString& command, QString* problem)
     return true;
 }
 
-bool RestoreTransaction::checkCameras(const CalibrationBlock& block, QString* difference)
+bool RestoreTransaction::checkCameras(const CalibrationBlock& block, QString* difference,
+                                      Report* report)
 {
     int count = 0;
     if (m_io->getInt(&count, "%s", "camera number_of_cameras") != 0) {
+        report->reached = false;
         *difference = tr("the controller did not tell its number of cameras");
         return false;
     }
@@ -118,7 +120,7 @@ RestoreTransaction::Report RestoreTransaction::verify(const CalibrationBlock& bl
     if (commands.size() != block.cameras.size())
         return fail(report,
                     tr("calibration %1 has no complete list of commands").arg(block.number));
-    if (!checkCameras(block, &difference))
+    if (!checkCameras(block, &difference, &report))
         return fail(
             report,
             tr("the cameras differ from calibration %1: %2").arg(block.number).arg(difference));
@@ -156,7 +158,7 @@ RestoreTransaction::Report RestoreTransaction::restore(const CalibrationBlock& b
         return fail(report,
                     tr("calibration %1 is incomplete and cannot be restored").arg(block.number));
     QString difference;
-    if (!checkCameras(block, &difference))
+    if (!checkCameras(block, &difference, &report))
         return fail(report, tr("refused: the cameras differ from calibration %1: %2")
                                 .arg(block.number)
                                 .arg(difference));

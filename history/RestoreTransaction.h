@@ -28,6 +28,7 @@ public:
     {
         bool success = false;
         bool changed = false; // whether anything was written to the controller
+        bool reached = true;  // false when the controller did not answer the first read
         QString summary;
         QStringList cameras; // one line per camera saying what happened to it
     };
@@ -46,7 +47,7 @@ public:
     static bool sameRoom(const QString& answer, const QString& command);
 
 private:
-    bool checkCameras(const CalibrationBlock& block, QString* difference);
+    bool checkCameras(const CalibrationBlock& block, QString* difference, Report* report);
     bool readRoom(int slot, QString* answer);
     bool send(const QString& command, QString* problem);
     Report fail(Report report, const QString& summary);
