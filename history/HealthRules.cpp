@@ -37,22 +37,30 @@ QVector<HealthFlag> HealthRules::outliers(const CalibrationBlock& block,
                                           const HealthSettings& settings)
 {
     QVector<HealthFlag> flags;
-    QVector<double> residuals;
+    QVector<double> sorted;
     for (const CameraResult& camera : block.cameras)
         if (camera.hasValues())
-            residuals << camera.residual;
+            sorted << camera.residual;
+    std::sort(sorted.begin(), sorted.end());
+    // The median of the others is the median of the sorted residuals with one copy of the
+    // camera's own taken out, without building that list for every camera.
+    const auto medianOfOthers = [&sorted](double own) {
+        const int skip = int(std::lower_bound(sorted.begin(), sorted.end(), own) - sorted.begin());
+        const auto at = [&](int i) { return sorted.at(i < skip ? i : i + 1); };
+        const int count = sorted.size() - 1;
+        return count % 2 ? at(count / 2) : (at(count / 2 - 1) + at(count / 2)) / 2;
+    };
     for (const CameraResult& camera : block.cameras) {
         if (!camera.hasValues())
             continue;
-        if (residuals.size() >= settings.outlierMinCameras) {
-            QVector<double> others = residuals;
-            others.removeOne(camera.residual);
-            if (exceeds(camera.residual, others, settings.outlierFactor))
+        if (sorted.size() >= qMax(2, settings.outlierMinCameras)) {
+            const double others = medianOfOthers(camera.residual);
+            if (camera.residual > settings.outlierFactor * others)
                 flags.append({HealthFlag::Outlier, camera.serial, camera.slot,
                               tr("residual %1 above %2 × the median %3 of the other cameras")
                                   .arg(number(camera.residual))
                                   .arg(settings.outlierFactor)
-                                  .arg(number(median(others)))});
+                                  .arg(number(others))});
         }
         if (camera.used < settings.minUsed)
             flags.append(

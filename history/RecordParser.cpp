@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QLocale>
 #include <QTextCodec>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -180,35 +181,8 @@ void RecordParser::feed(const char* data, int size, qint64 offset)
         ++block->commandCount;
     } else if (startsWith(data, size, Camera)) {
         CalibrationBlock* block = current(data, size);
-        if (!block)
-            return;
-        // "# Cam residual C01 (type serial): residual text"
-        const QString text = decode(data, size);
-        const int open = text.indexOf(QLatin1String(" ("), int(sizeof(Camera)) - 1);
-        const int close = text.lastIndexOf(QLatin1String("): "));
-        CameraResult camera;
-        bool ok = false;
-        if (open > 0 && close > open)
-            camera.slot =
-                text.midRef(int(sizeof(Camera)) - 1, open - int(sizeof(Camera)) + 1).toInt(&ok);
-        if (!ok || camera.slot != block->cameras.size() + 1 || block->commandCount > 0) {
-            skip(data, size, tr("camera line out of order"));
-            return;
-        }
-        const QStringList words = text.mid(open + 2, close - open - 2)
-                                      .remove(QLatin1Char('"'))
-                                      .split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        camera.typeCode = words.value(0);
-        const QString serial = words.size() > 1 ? words.at(1) : words.join(QLatin1Char(' '));
-        camera.serial = m_serials.value(serial);
-        if (camera.serial.isNull())
-            camera.serial = m_serials.insert(serial, serial).value();
-        const QString residual = text.mid(close + 3);
-        if (!parseResidualText(residual, &camera.residual, &camera.used)) {
-            camera.residual = camera.used = NoValue;
-            camera.residualText = residual;
-        }
-        block->cameras.append(camera);
+        if (block)
+            addCamera(block, data, size);
     } else if (startsWith(data, size, Header)) {
         CalibrationBlock block;
         block.number = m_history.blocks.size() + 1;
@@ -241,6 +215,55 @@ void RecordParser::feed(const char* data, int size, qint64 offset)
     } else {
         skip(data, size, tr("not part of a calibration record"));
     }
+}
+
+QString RecordParser::shared(const char* data, int size)
+{
+    // The lookup key borrows the bytes; only a new word is copied.
+    const QByteArray key = QByteArray::fromRawData(data, size);
+    const auto found = m_words.constFind(key);
+    if (found != m_words.constEnd())
+        return found.value();
+    const QString word = decode(data, size).remove(QLatin1Char('"'));
+    m_words.insert(QByteArray(data, size), word);
+    return word;
+}
+
+// "# Cam residual C01 (type serial): residual text", taken apart on the bytes: this is most of
+// a record's lines.
+void RecordParser::addCamera(CalibrationBlock* block, const char* data, int size)
+{
+    const char* end = data + size;
+    const char* number = data + sizeof(Camera) - 1;
+    const char* open = static_cast<const char*>(std::memchr(number, ' ', size_t(end - number)));
+    const char closing[] = "): ";
+    const char* close = open ? std::find_end(open, end, closing, closing + 3) : end;
+    CameraResult camera;
+    if (!open || open + 1 >= end || open[1] != '(' || close == end ||
+        !toSlot(number, open, &camera.slot) || camera.slot != block->cameras.size() + 1 ||
+        block->commandCount > 0) {
+        skip(data, size, tr("camera line out of order"));
+        return;
+    }
+    // The serial is the description's second word; a description of one word is its own key.
+    const char* words = open + 2;
+    while (words < close && *words == ' ')
+        ++words;
+    const char* blank = std::find(words, close, ' ');
+    const char* serial = blank;
+    while (serial < close && *serial == ' ')
+        ++serial;
+    const char* serialEnd = std::find(serial, close, ' ');
+    camera.typeCode = shared(words, int(blank - words));
+    camera.serial = serial < close ? shared(serial, int(serialEnd - serial)) : camera.typeCode;
+    const char* residual = close + 3;
+    const char* gap = std::find(residual, end, ' ');
+    if (gap == end || !toDouble(residual, gap, &camera.residual) ||
+        !toDouble(gap + 1, end, &camera.used)) {
+        camera.residual = camera.used = NoValue;
+        camera.residualText = decode(residual, int(end - residual));
+    }
+    block->cameras.append(camera);
 }
 
 bool RecordParser::readCommands(const QString& path, const CalibrationBlock& block,

@@ -33,9 +33,11 @@ private:
     void feed(const char* data, int size, qint64 offset);
     void skip(const char* data, int size, const QString& reason);
     CalibrationBlock* current(const char* data, int size);
+    void addCamera(CalibrationBlock* block, const char* data, int size);
+    QString shared(const char* data, int size);
 
     CalibrationHistory m_history;
     int m_line = 0;
-    // Serials repeat in every block: one shared copy each keeps a long history small.
-    QHash<QString, QString> m_serials;
+    // Types and serials repeat in every block: one shared copy each keeps a long history small.
+    QHash<QByteArray, QString> m_words;
 };
