@@ -98,8 +98,7 @@ HistoryWindow::HistoryWindow(const QString& path, IOManager* io, const HealthSet
     auto* tablesSplit = new QSplitter(Qt::Horizontal);
     tablesSplit->addWidget(m_list);
     tablesSplit->addWidget(m_cameras);
-    tablesSplit->setStretchFactor(0, 3);
-    tablesSplit->setStretchFactor(1, 2);
+    tablesSplit->setSizes({700, 400});
     auto* chartSplit = new QSplitter(Qt::Horizontal);
     chartSplit->addWidget(m_chart);
     chartSplit->addWidget(m_picker);
@@ -120,6 +119,7 @@ HistoryWindow::HistoryWindow(const QString& path, IOManager* io, const HealthSet
             [this](const QModelIndex& current) {
                 m_cameraModel->setBlock(&m_history, &m_flags,
                                         m_listModel->blockIndex(current.row()));
+                m_cameras->resizeColumnsToContents();
                 m_restore->setEnabled(m_io && current.isValid());
             });
     connect(m_picker, &QListWidget::itemChanged, this, &HistoryWindow::cameraPicked);
@@ -163,6 +163,7 @@ void HistoryWindow::reload()
     m_history = RecordParser::parseFile(m_path);
     m_flags = HealthRules::evaluate(m_history, m_settings);
     m_listModel->setHistory(&m_history, &m_flags);
+    m_list->resizeColumnsToContents();
     watch();
 
     if (m_history.blocks.isEmpty()) {
@@ -291,6 +292,19 @@ void HistoryWindow::rebuildChart()
             line->append(x(block), camera.residual);
         }
     }
+    // The axes cover every point, not only those of the first series attached to them.
+    double left = qInf(), right = -qInf(), bottom = qInf(), top = -qInf();
+    const auto cover = [&](const QLineSeries* line) {
+        for (const QPointF& point : line->pointsVector()) {
+            left = qMin(left, point.x());
+            right = qMax(right, point.x());
+            bottom = qMin(bottom, point.y());
+            top = qMax(top, point.y());
+        }
+    };
+    cover(wand);
+    for (const QLineSeries* line : qAsConst(series))
+        cover(line);
     QList<QAbstractSeries*> all{wand};
     for (int i = 0; i < m_picker->count(); ++i) {
         const QString serial = m_picker->item(i)->data(Qt::UserRole).toString();
@@ -320,6 +334,16 @@ void HistoryWindow::rebuildChart()
     }
     auto* yAxis = new QValueAxis;
     yAxis->setTitleText(tr("Residual"));
+    if (left <= right) {
+        const double margin = qMax((top - bottom) * 0.05, 0.001);
+        yAxis->setRange(qMax(0.0, bottom - margin), top + margin);
+        if (allDated)
+            static_cast<QDateTimeAxis*>(xAxis)->setRange(
+                QDateTime::fromMSecsSinceEpoch(qint64(left)),
+                QDateTime::fromMSecsSinceEpoch(qint64(right) + (left == right ? 1000 : 0)));
+        else
+            static_cast<QValueAxis*>(xAxis)->setRange(left, qMax(right, left + 1));
+    }
     chart->addAxis(xAxis, Qt::AlignBottom);
     chart->addAxis(yAxis, Qt::AlignLeft);
     for (QAbstractSeries* s : all) {
@@ -370,8 +394,15 @@ void HistoryWindow::exportAs()
     const QString name = QFileDialog::getSaveFileName(this, tr("Export calibration history"),
                                                       QStringLiteral("calibration-history.csv"),
                                                       tr("CSV (*.csv);;JSON (*.json)"), &filter);
-    if (!name.isEmpty() && !exportTo(name))
-        QMessageBox::warning(this, windowTitle(), tr("Cannot write %1.").arg(name));
+    if (name.isEmpty())
+        return;
+    // The chosen filter decides when the name has no suffix of its own.
+    const bool json = filter.contains(QLatin1String("*.json"));
+    const QString target = QFileInfo(name).suffix().isEmpty()
+                               ? name + (json ? QStringLiteral(".json") : QStringLiteral(".csv"))
+                               : name;
+    if (!exportTo(target))
+        QMessageBox::warning(this, windowTitle(), tr("Cannot write %1.").arg(target));
 }
 
 void HistoryWindow::saveChartAs()
