@@ -27,8 +27,9 @@ struct CameraResult
 
 struct CalibrationBlock
 {
-    int number = 0; // 1 for the first block of the file
-    int line = 0;   // line number of its header
+    int number = 0;     // 1 for the first block of the file
+    int line = 0;       // line number of its header
+    qint64 offset = -1; // byte offset of its header
     QString dateText;
     QDateTime date; // invalid when the text did not parse; the file order stands in then
     double wandResidual = NoValue;

@@ -187,6 +187,7 @@ void RecordParser::feed(const char* data, int size, qint64 offset)
         CalibrationBlock block;
         block.number = m_history.blocks.size() + 1;
         block.line = m_line;
+        block.offset = offset;
         block.dateText = decode(data + sizeof(Header) - 1, size - int(sizeof(Header)) + 1);
         block.date = parseDate(block.dateText);
         m_history.blocks.append(block);
@@ -275,8 +276,17 @@ bool RecordParser::readCommands(const QString& path, const CalibrationBlock& blo
         *error = tr("calibration %1 is incomplete in the record").arg(block.number);
         return false;
     }
-    if (!file.open(QIODevice::ReadOnly) || !file.seek(block.commandsOffset)) {
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(block.offset)) {
         *error = tr("cannot read %1").arg(path);
+        return false;
+    }
+    QByteArray header = file.readLine();
+    while (header.endsWith('\n') || header.endsWith('\r'))
+        header.chop(1);
+    const bool same =
+        decode(header.constData(), header.size()) == QLatin1String(Header) + block.dateText;
+    if (!same || !file.seek(block.commandsOffset)) {
+        *error = tr("the record file changed since it was read; reload it");
         return false;
     }
     // Foreign lines between the commands were skipped when parsing; they are skipped here too.
