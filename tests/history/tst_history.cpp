@@ -196,6 +196,48 @@ private slots:
         QTEST(words.join(", "), "flags");
     }
 
+    void commandLineExitCodes_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // FILE is the record below
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("output"); // the start of stdout
+        QTest::newRow("summary") << QStringList{"--summary", "FILE"} << 0 << "#  Date";
+        QTest::newRow("check fires") << QStringList{"--check", "FILE"} << 1
+                                     << "calibration 2 (2026-01-06 09:00:00): outlier: residual";
+        QTest::newRow("check with a raised factor")
+            << QStringList{"--check", "--outlier-factor", "5", "FILE"} << 0
+            << "calibration 2 (2026-01-06 09:00:00): no rule fires";
+        QTest::newRow("dry run") << QStringList{"--restore", "1", "--dry-run", "FILE"} << 0
+                                 << "morvek2 set tracking room c01 0 2 3 0 0 0.1 0\n";
+        QTest::newRow("no such calibration")
+            << QStringList{"--restore", "3", "--dry-run", "FILE"} << 2 << "";
+        QTest::newRow("verify needs a controller") << QStringList{"--verify", "FILE"} << 2 << "";
+        QTest::newRow("controller that does not answer")
+            << QStringList{"--verify", "--controller", "127.0.0.1:1", "FILE"} << 2 << "";
+        QTest::newRow("two outputs") << QStringList{"--json", "--csv", "FILE"} << 2 << "";
+        QTest::newRow("missing file") << QStringList{"--summary", "/nonexistent/x"} << 2 << "";
+    }
+
+    void commandLineExitCodes()
+    {
+        QFETCH(QStringList, arguments);
+        QTemporaryDir dir;
+        QFile file(dir.filePath("roomcal_out.txt"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(
+            block("Mon Jan 5 09:00:00 2026", "0.1", {"a=0.1 0.9", "b=0.1 0.9", "c=0.1 0.9"}) +
+            block("Tue Jan 6 09:00:00 2026", "0.1", {"a=0.1 0.9", "b=0.1 0.9", "c=0.4 0.9"}));
+        file.close();
+        arguments.replaceInStrings(QRegularExpression("^FILE$"), file.fileName());
+        QProcess process;
+        process.start(qEnvironmentVariable("ROOMCAL_HISTORY"), arguments);
+        QVERIFY(process.waitForFinished(10000));
+        QTEST(process.exitCode(), "exitCode");
+        QFETCH(QString, output);
+        const QByteArray printed = process.readAllStandardOutput();
+        QVERIFY2(printed.startsWith(output.toUtf8()), printed.constData());
+    }
+
     void windowShowsListTableAndChart()
     {
         QTemporaryDir dir;
