@@ -1,9 +1,11 @@
 // The demo frontend loading the module with the simulated controller, and the host's message
 // bus with receivers that change the subscriptions while they are being called.
 #include "history/HistoryWindow.h"
+#include "host/ControllerIOManager.h"
 #include "host/DemoOptions.h"
 #include "host/DemoSession.h"
 #include "host/DemoWindow.h"
+#include "kit/ModalDriver.h"
 #include "kit/TestMain.h"
 #include "plugin/MessageReceiver.h"
 
@@ -58,6 +60,50 @@ private slots:
         QCOMPARE(session.bus()->receiverCount(), 1);
         session.shutdown();
         QCOMPARE(session.bus()->receiverCount(), 0);
+    }
+
+    void historyRestoresOverTheSessionsChannel()
+    {
+        QTemporaryDir home;
+        const QByteArray previousHome = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(home.path()));
+        const auto restoreHome = qScopeGuard([&] { qputenv("HOME", previousHome); });
+        DemoSession session;
+        QString error;
+        QVERIFY2(session.start(DemoOptions(), &error), qPrintable(error));
+        // A record of the simulator's cameras whose rooms differ in their last value.
+        QByteArray record = "# Roomcalibration  created Mon Jan 5 09:00:00 2026\n"
+                            "# Wand residual: 0.124   wand range 0.853\n";
+        QByteArray commands;
+        char text[IOManager::AnswerBufferSize];
+        for (int c = 1; c <= 6; ++c) {
+            const QByteArray slot = "c0" + QByteArray::number(c);
+            QCOMPARE(session.io()->getString(text, "camera camera %s", slot.constData()), 0);
+            record += "# Cam residual C0" + QByteArray::number(c) + " (" + QByteArray(text) +
+                      "): 0.07 0.98\n";
+            QCOMPARE(
+                session.io()->sendCommand(text, "morvek2 get tracking room %s", slot.constData()),
+                0);
+            commands += QByteArray(text).left(QByteArray(text).lastIndexOf(' ')) + " 0.25\n";
+        }
+        QFile file(home.filePath(".OLV/MORVEK3/roomcal_out.txt"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(record + "#" + QByteArray(69, '-') + "\n\n" + commands);
+        file.close();
+
+        session.openHistory();
+        QString summary;
+        ModalDriver driver;
+        driver.answer(QMessageBox::Yes).answer(QMessageBox::Ok, nullptr, &summary);
+        session.historyWindow()->restoreSelected();
+        QCOMPARE(summary, QString("calibration 1 of 2026-01-05 09:00:00 restored"));
+        QCOMPARE(session.io()->sendCommand(text, "morvek2 get tracking room c06"), 0);
+        QVERIFY2(QByteArray(text).endsWith(" 0.25"), text);
+        // The cameras, the snapshot, six writes and the outcome, in the session's event log.
+        int steps = 0;
+        for (const EventLog::Entry& entry : session.eventLog()->entries())
+            steps += entry.source == "HISTORY" ? 1 : 0;
+        QCOMPARE(steps, 9);
     }
 
     void busDeliversWhileSubscriptionsChange()
