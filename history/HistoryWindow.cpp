@@ -25,7 +25,6 @@
 #include <QVBoxLayout>
 #include <QtCharts/QChartView>
 #include <QtCharts/QDateTimeAxis>
-#include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
 #include <cstdio>
@@ -223,11 +222,15 @@ void HistoryWindow::selectBlock(int blockIndex)
 
 void HistoryWindow::fillCameraPicker()
 {
-    QSet<QString> checked;
-    for (int i = 0; i < m_picker->count(); ++i)
+    // The operator's picks stay; a camera new to the list is picked by the first-time rule.
+    QSet<QString> known, checked;
+    for (int i = 0; i < m_picker->count(); ++i) {
+        const QString serial = m_picker->item(i)->data(Qt::UserRole).toString();
+        known << serial;
         if (m_picker->item(i)->checkState() == Qt::Checked)
-            checked << m_picker->item(i)->data(Qt::UserRole).toString();
-    const bool first = m_picker->count() == 0;
+            checked << serial;
+    }
+    const bool first = known.isEmpty();
 
     QStringList serials;
     QSet<QString> seen;
@@ -248,8 +251,9 @@ void HistoryWindow::fillCameraPicker()
     for (const QString& serial : qAsConst(serials)) {
         auto* item = new QListWidgetItem(serial, m_picker);
         item->setData(Qt::UserRole, serial);
-        const bool show = first ? serials.size() <= AllCamerasUpTo || flagged.contains(serial)
-                                : checked.contains(serial) || !seen.contains(serial);
+        const bool show = known.contains(serial)
+                              ? checked.contains(serial)
+                              : serials.size() <= AllCamerasUpTo || flagged.contains(serial);
         item->setCheckState(show ? Qt::Checked : Qt::Unchecked);
         if (flagged.contains(serial))
             item->setText(tr("%1 (flagged)").arg(serial));
@@ -258,9 +262,19 @@ void HistoryWindow::fillCameraPicker()
 
 void HistoryWindow::rebuildChart()
 {
-    auto* chart = new QChart;
-    chart->setTitle(tr("Residual per calibration"));
-    chart->legend()->setAlignment(Qt::AlignRight);
+    // Only the picked cameras become series: a long history of many cameras would otherwise
+    // hand the chart millions of points nobody looks at.
+    QSet<QString> picked;
+    bool wandPicked = false;
+    for (int i = 0; i < m_picker->count(); ++i) {
+        const QListWidgetItem* item = m_picker->item(i);
+        if (item->checkState() != Qt::Checked)
+            continue;
+        if (item->data(Qt::UserRole + 1).toInt() == WandItem)
+            wandPicked = true;
+        else
+            picked << item->data(Qt::UserRole).toString();
+    }
     bool allDated = true;
     for (const CalibrationBlock& block : qAsConst(m_history.blocks))
         allDated = allDated && block.date.isValid();
@@ -269,56 +283,54 @@ void HistoryWindow::rebuildChart()
     };
     const QSet<QString> flagged = flaggedInNewest();
 
-    QHash<QString, QLineSeries*> series;
-    auto* wand = new QLineSeries;
-    wand->setName(tr("Wand"));
-    QPen wandPen(Qt::black, flagged.contains(QString()) ? 3 : 2, Qt::DashLine);
-    wand->setPen(wandPen);
+    // Points are gathered first and handed over whole: appending one by one costs a signal each.
+    QVector<QPointF> wandPoints;
+    QHash<QString, QVector<QPointF>> points;
+    QStringList order;
+    double left = qInf(), right = -qInf(), bottom = qInf(), top = -qInf();
+    const auto add = [&](QVector<QPointF>& line, double px, double py) {
+        line.append({px, py});
+        left = qMin(left, px);
+        right = qMax(right, px);
+        bottom = qMin(bottom, py);
+        top = qMax(top, py);
+    };
     for (const CalibrationBlock& block : qAsConst(m_history.blocks)) {
         if (!block.adopted)
             continue; // what the controller refused is no part of the room's history
-        if (block.wandResidual == block.wandResidual)
-            wand->append(x(block), block.wandResidual);
+        if (wandPicked && block.wandResidual == block.wandResidual)
+            add(wandPoints, x(block), block.wandResidual);
         for (const CameraResult& camera : block.cameras) {
-            if (!camera.hasValues())
+            if (!camera.hasValues() || !picked.contains(camera.serial))
                 continue;
-            QLineSeries*& line = series[camera.serial];
-            if (!line) {
-                line = new QLineSeries;
-                line->setName(flagged.contains(camera.serial)
-                                  ? tr("%1 (flagged)").arg(camera.serial)
-                                  : camera.serial);
-            }
-            line->append(x(block), camera.residual);
+            QVector<QPointF>& line = points[camera.serial];
+            if (line.isEmpty())
+                order << camera.serial;
+            add(line, x(block), camera.residual);
         }
     }
-    // The axes cover every point, not only those of the first series attached to them.
-    double left = qInf(), right = -qInf(), bottom = qInf(), top = -qInf();
-    const auto cover = [&](const QLineSeries* line) {
-        for (const QPointF& point : line->pointsVector()) {
-            left = qMin(left, point.x());
-            right = qMax(right, point.x());
-            bottom = qMin(bottom, point.y());
-            top = qMax(top, point.y());
-        }
-    };
-    cover(wand);
-    for (const QLineSeries* line : qAsConst(series))
-        cover(line);
-    QList<QAbstractSeries*> all{wand};
-    for (int i = 0; i < m_picker->count(); ++i) {
-        const QString serial = m_picker->item(i)->data(Qt::UserRole).toString();
-        if (QLineSeries* line = series.value(serial))
-            all << line;
+
+    auto* chart = new QChart;
+    chart->setTitle(tr("Residual per calibration"));
+    chart->legend()->setAlignment(Qt::AlignRight);
+    if (wandPicked) {
+        auto* wand = new QLineSeries;
+        wand->setName(tr("Wand"));
+        wand->setPen(QPen(Qt::black, flagged.contains(QString()) ? 4 : 2, Qt::DashLine));
+        wand->replace(wandPoints);
+        chart->addSeries(wand);
     }
-    for (QAbstractSeries* s : all)
-        chart->addSeries(s);
-    for (const QString& serial : flagged)
-        if (QLineSeries* line = series.value(serial)) {
+    for (const QString& serial : qAsConst(order)) {
+        auto* line = new QLineSeries;
+        line->setName(flagged.contains(serial) ? tr("%1 (flagged)").arg(serial) : serial);
+        line->replace(points.value(serial));
+        chart->addSeries(line);
+        if (flagged.contains(serial)) {
             QPen pen = line->pen();
             pen.setWidth(4);
             line->setPen(pen);
         }
+    }
 
     QAbstractAxis* xAxis;
     if (allDated) {
@@ -334,6 +346,7 @@ void HistoryWindow::rebuildChart()
     }
     auto* yAxis = new QValueAxis;
     yAxis->setTitleText(tr("Residual"));
+    // The axes cover every point, not only those of the first series attached to them.
     if (left <= right) {
         const double margin = qMax((top - bottom) * 0.05, 0.001);
         yAxis->setRange(qMax(0.0, bottom - margin), top + margin);
@@ -346,31 +359,18 @@ void HistoryWindow::rebuildChart()
     }
     chart->addAxis(xAxis, Qt::AlignBottom);
     chart->addAxis(yAxis, Qt::AlignLeft);
-    for (QAbstractSeries* s : all) {
-        s->attachAxis(xAxis);
-        s->attachAxis(yAxis);
+    for (QAbstractSeries* series : chart->series()) {
+        series->attachAxis(xAxis);
+        series->attachAxis(yAxis);
     }
     QChart* old = m_chart->chart();
     m_chart->setChart(chart);
     delete old;
-    for (int i = 0; i < m_picker->count(); ++i)
-        cameraPicked(m_picker->item(i));
 }
 
-void HistoryWindow::cameraPicked(QListWidgetItem* item)
+void HistoryWindow::cameraPicked(QListWidgetItem*)
 {
-    const QString serial = item->data(Qt::UserRole).toString();
-    const bool wand = item->data(Qt::UserRole + 1).toInt() == WandItem;
-    const bool visible = item->checkState() == Qt::Checked;
-    QChart* chart = m_chart->chart();
-    for (QAbstractSeries* s : chart->series()) {
-        const bool isWand = s == chart->series().first();
-        if (wand ? isWand : (!isWand && s->name().section(QLatin1Char(' '), 0, 0) == serial)) {
-            s->setVisible(visible);
-            for (QLegendMarker* marker : chart->legend()->markers(s))
-                marker->setVisible(visible);
-        }
-    }
+    rebuildChart();
 }
 
 bool HistoryWindow::exportTo(const QString& fileName)
