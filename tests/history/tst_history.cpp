@@ -56,13 +56,13 @@ QString describe(const CalibrationHistory& history)
 CalibrationHistory table(const QStringList& blocks)
 {
     CalibrationHistory history;
-    for (QString spec : blocks) {
+    for (QString text : blocks) {
         CalibrationBlock b;
         b.number = history.blocks.size() + 1;
-        b.adopted = !spec.startsWith('!');
-        spec.remove('!');
-        b.wandResidual = spec.section(';', 0, 0).toDouble();
-        for (const QString& camera : spec.section(';', 1).split(' ', Qt::SkipEmptyParts)) {
+        b.adopted = !text.startsWith('!');
+        text.remove('!');
+        b.wandResidual = text.section(';', 0, 0).toDouble();
+        for (const QString& camera : text.section(';', 1).split(' ', Qt::SkipEmptyParts)) {
             CameraResult c;
             c.slot = b.cameras.size() + 1;
             c.serial = camera.section('=', 0, 0);
