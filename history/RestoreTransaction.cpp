@@ -77,7 +77,7 @@ bool RestoreTransaction::checkCameras(const CalibrationBlock& block, QString* di
     int count = 0;
     if (m_io->getInt(&count, "%s", "camera number_of_cameras") != 0) {
         report->reached = false;
-        *difference = tr("the controller did not tell its number of cameras");
+        *difference = tr("the controller does not tell its number of cameras; nothing was changed");
         return false;
     }
     if (count != block.cameras.size()) {
@@ -123,7 +123,9 @@ RestoreTransaction::Report RestoreTransaction::verify(const CalibrationBlock& bl
     if (!checkCameras(block, &difference, &report))
         return fail(
             report,
-            tr("the cameras differ from calibration %1: %2").arg(block.number).arg(difference));
+            report.reached
+                ? tr("the cameras differ from calibration %1: %2").arg(block.number).arg(difference)
+                : difference);
     report.success = true;
     for (int i = 0; i < commands.size(); ++i) {
         QString answer;
@@ -159,9 +161,11 @@ RestoreTransaction::Report RestoreTransaction::restore(const CalibrationBlock& b
                     tr("calibration %1 is incomplete and cannot be restored").arg(block.number));
     QString difference;
     if (!checkCameras(block, &difference, &report))
-        return fail(report, tr("refused: the cameras differ from calibration %1: %2")
-                                .arg(block.number)
-                                .arg(difference));
+        return fail(report, report.reached ? tr("refused: the cameras differ from calibration "
+                                                "%1: %2")
+                                                 .arg(block.number)
+                                                 .arg(difference)
+                                           : difference);
 
     // 1. Keep what the controller holds now, completely, before anything is written.
     log(tr("keeping the current calibration of %1 cameras").arg(count));
