@@ -6,8 +6,16 @@
 #include "MonitorFeed.h"
 #include "SimTransport.h"
 #include "TcpTransport.h"
+#include "history/HistoryWindow.h"
+#include "history/RecordParser.h"
 #include "plugin/ModuleInterface.h"
 #include "sim/SimController.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
 
 namespace {
 // Used when the controller cannot say how many cameras it has.
@@ -25,6 +33,37 @@ void DemoSession::logHost(const QString& text)
 {
     m_log.append(QStringLiteral("standard"), QLatin1String(ControllerIOManager::HostSource), 1,
                  text);
+}
+
+void DemoSession::ensureRecordFolder()
+{
+    // The module appends accepted calibrations only to an existing folder and creates none; on a
+    // fresh account the record would silently stay empty.
+    const QString folder = QFileInfo(RecordParser::defaultPath()).absolutePath();
+    if (QFileInfo::exists(folder))
+        return;
+    logHost(
+        QDir().mkpath(folder)
+            ? QCoreApplication::translate("DemoSession", "created the calibration record folder %1")
+                  .arg(QDir::toNativeSeparators(folder))
+            : QCoreApplication::translate("DemoSession",
+                                          "Error: cannot create the calibration record "
+                                          "folder %1; accepted calibrations are not recorded")
+                  .arg(QDir::toNativeSeparators(folder)));
+}
+
+void DemoSession::openHistory()
+{
+    if (!m_history) {
+        m_history = std::make_unique<HistoryWindow>(RecordParser::defaultPath(), m_io.get());
+        m_history->setLogger([this](const QString& text) {
+            m_log.append(QStringLiteral("standard"), QStringLiteral("HISTORY"),
+                         text.startsWith(QLatin1String("Error: ")) ? 2 : 1, text);
+        });
+    }
+    m_history->show();
+    m_history->raise();
+    m_history->activateWindow();
 }
 
 bool DemoSession::start(const DemoOptions& options, QString* error)
@@ -77,6 +116,13 @@ bool DemoSession::start(const DemoOptions& options, QString* error)
 
     PluginHost::registerHostResources();
     m_window = std::make_unique<DemoWindow>(&m_log, &m_bus);
+    ensureRecordFolder();
+    QMenu* tools =
+        m_window->menuBar()->addMenu(QCoreApplication::translate("DemoSession", "T&ools"));
+    QAction* history =
+        tools->addAction(QCoreApplication::translate("DemoSession", "Calibration history…"),
+                         [this] { openHistory(); });
+    history->setObjectName(QStringLiteral("action_calibrationHistory"));
 
     const QString path =
         options.pluginPath.isEmpty() ? PluginHost::defaultPluginPath() : options.pluginPath;
@@ -129,6 +175,7 @@ void DemoSession::shutdown()
     m_feed.reset();
     m_translations.remove();
     m_plugin.shutdown();
+    m_history.reset();
     m_window.reset();
     m_io.reset();
     m_transport.reset();

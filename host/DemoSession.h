@@ -13,6 +13,7 @@ class ControllerIOManager;
 class ControllerTransport;
 class DemoWindow;
 class MonitorFeed;
+class HistoryWindow;
 class SimController;
 struct DemoOptions;
 
@@ -39,9 +40,14 @@ public:
     // Null when a controller is reached over TCP.
     SimController* simulator() const { return m_simulator; }
     MonitorFeed* monitorFeed() const { return m_feed.get(); }
+    // The calibration history on the module's record and this session's controller; opened
+    // from the menu, null until then.
+    HistoryWindow* historyWindow() const { return m_history.get(); }
+    void openHistory();
 
 private:
     void logHost(const QString& text);
+    void ensureRecordFolder();
 
     EventLog m_log;
     MessageBus m_bus;
@@ -50,6 +56,7 @@ private:
     std::unique_ptr<ControllerIOManager> m_io;
     BackendVersions m_versions;
     std::unique_ptr<DemoWindow> m_window;
+    std::unique_ptr<HistoryWindow> m_history;
     PluginHost m_plugin;
     // Holds data of the plug-in's resources: removed before the plug-in goes.
     HostTranslations m_translations;

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake make g++ qtbase5-dev qtbase5-dev-tools qttools5-dev qttools5-dev-tools
-          qttranslations5-l10n xvfb xauth fonts-dejavu-core)
+          qttranslations5-l10n libqt5charts5-dev xvfb xauth fonts-dejavu-core)
 dpkg -s "${packages[@]}" >/dev/null 2>&1 && exit 0
 
 missing=()

@@ -1,17 +1,20 @@
 // The demo frontend loading the module with the simulated controller, and the host's message
 // bus with receivers that change the subscriptions while they are being called.
+#include "history/HistoryWindow.h"
 #include "host/ControllerIOManager.h"
 #include "host/DemoOptions.h"
 #include "host/DemoSession.h"
 #include "host/DemoWindow.h"
 #include "host/MonitorFeed.h"
 #include "kit/ChildProcess.h"
+#include "kit/ModalDriver.h"
 #include "kit/TestMain.h"
 #include "plugin/MessageReceiver.h"
 #include "sim/SimController.h"
 
 #include <QAction>
 #include <QMenu>
+#include <QScopeGuard>
 #include <functional>
 #include <memory>
 
@@ -75,9 +78,21 @@ private slots:
 
     void loadsTheModuleIntoTheTrackingMenu()
     {
+        // A fresh account: the session makes the record folder, once, and says so.
+        QTemporaryDir home;
+        const QByteArray previousHome = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(home.path()));
+        const auto restoreHome = qScopeGuard([&] { qputenv("HOME", previousHome); });
         DemoSession session;
         QString error;
         QVERIFY2(session.start(DemoOptions(), &error), qPrintable(error));
+        QVERIFY(QFileInfo(home.filePath(".OLV/MORVEK3")).isDir());
+        QCOMPARE(session.eventLog()->entries().value(0).text,
+                 "created the calibration record folder " + home.filePath(".OLV/MORVEK3"));
+        auto* history = session.window()->findChild<QAction*>("action_calibrationHistory");
+        QVERIFY(history && history->text() == QString("Calibration history…"));
+        history->trigger();
+        QVERIFY(session.historyWindow() && session.historyWindow()->isVisible());
         const QList<QAction*> actions = session.window()->trackingMenu()->actions();
         QVERIFY(actions.size() == 1 && actions.at(0)->isEnabled());
         QCOMPARE(actions.at(0)->text() + ' ' + actions.at(0)->shortcut().toString(),
@@ -115,6 +130,50 @@ private slots:
         QCOMPARE(monitor.seen.at(0), QByteArray("Monitor2d|0|Monitor2dTabChanged 4 0,1,2,3,4,5"));
         QVERIFY(monitor.seen.at(2).startsWith("Monitor2d|0|Monitor2dMostActive "));
         QVERIFY(!monitor.seen.at(2).endsWith(' '));
+    }
+
+    void historyRestoresOverTheSessionsChannel()
+    {
+        QTemporaryDir home;
+        const QByteArray previousHome = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(home.path()));
+        const auto restoreHome = qScopeGuard([&] { qputenv("HOME", previousHome); });
+        DemoSession session;
+        QString error;
+        QVERIFY2(session.start(DemoOptions(), &error), qPrintable(error));
+        // A record of the simulator's cameras whose rooms differ in their last value.
+        QByteArray record = "# Roomcalibration  created Mon Jan 5 09:00:00 2026\n"
+                            "# Wand residual: 0.124   wand range 0.853\n";
+        QByteArray commands;
+        char text[IOManager::AnswerBufferSize];
+        for (int c = 1; c <= 6; ++c) {
+            const QByteArray slot = "c0" + QByteArray::number(c);
+            QCOMPARE(session.io()->getString(text, "camera camera %s", slot.constData()), 0);
+            record += "# Cam residual C0" + QByteArray::number(c) + " (" + QByteArray(text) +
+                      "): 0.07 0.98\n";
+            QCOMPARE(
+                session.io()->sendCommand(text, "morvek2 get tracking room %s", slot.constData()),
+                0);
+            commands += QByteArray(text).left(QByteArray(text).lastIndexOf(' ')) + " 0.25\n";
+        }
+        QFile file(home.filePath(".OLV/MORVEK3/roomcal_out.txt"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(record + "#" + QByteArray(69, '-') + "\n\n" + commands);
+        file.close();
+
+        session.openHistory();
+        QString summary;
+        ModalDriver driver;
+        driver.answer(QMessageBox::Yes).answer(QMessageBox::Ok, nullptr, &summary);
+        session.historyWindow()->restoreSelected();
+        QCOMPARE(summary, QString("calibration 1 of 2026-01-05 09:00:00 restored"));
+        QCOMPARE(session.io()->sendCommand(text, "morvek2 get tracking room c06"), 0);
+        QVERIFY2(QByteArray(text).endsWith(" 0.25"), text);
+        // The cameras, the snapshot, six writes and the outcome, in the session's event log.
+        int steps = 0;
+        for (const EventLog::Entry& entry : session.eventLog()->entries())
+            steps += entry.source == "HISTORY" ? 1 : 0;
+        QCOMPARE(steps, 9);
     }
 
     void busDeliversWhileSubscriptionsChange()

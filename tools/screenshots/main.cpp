@@ -6,6 +6,7 @@
 // window icon and title above the grabbed dialog.
 
 #include "dialog/RoomCalibrationDialog.h"
+#include "history/HistoryWindow.h"
 #include "host/ControllerIOManager.h"
 #include "host/EventLog.h"
 #include "host/HostTranslations.h"
@@ -21,6 +22,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFontMetrics>
 #include <QImage>
 #include <QJsonArray>
@@ -28,6 +30,7 @@
 #include <QJsonObject>
 #include <QPainter>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <cstdio>
@@ -259,6 +262,59 @@ void countdown(const QString& name)
     shoot(name, 100, [&] { dialog.exec(); });
 }
 
+// The history window on a generated record of twelve calibrations of the default scenario's
+// cameras, in which camera 7312 has been getting worse over the last ones.
+void historyWindow(const QString& name)
+{
+    const QList<QPair<QByteArray, QByteArray>> cameras = {{"0x0b01", "20417"}, {"0x0b01", "20418"},
+                                                          {"0x0d02", "7311"},  {"0x0d02", "7312"},
+                                                          {"0x0c03", "112"},   {"0x0c03", "113"}};
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("roomcal_out.txt")));
+    if (!file.open(QIODevice::WriteOnly)) {
+        ++g_failures;
+        return;
+    }
+    const QDateTime first(QDate(2026, 11, 2), QTime(8, 40));
+    for (int b = 0; b < 12; ++b) {
+        QByteArray block =
+            "# Roomcalibration  created " +
+            first.addDays(b * 3).addSecs(b * 517).toString(Qt::TextDate).toLatin1() +
+            "\n# Wand residual: " + QByteArray::number(0.118 + 0.002 * (b % 3), 'f', 3) +
+            "   wand range 0.853\n";
+        QByteArray commands;
+        for (int c = 0; c < cameras.size(); ++c) {
+            const QByteArray slot = QByteArray::number(c + 1).rightJustified(2, '0');
+            double residual = 0.065 + 0.009 * c + 0.004 * ((b * 5 + c * 3) % 4);
+            if (c == 3 && b >= 8)
+                residual += 0.035 * (b - 7);
+            block += "# Cam residual C" + slot + " (" + cameras.at(c).first + ' ' +
+                     cameras.at(c).second + "): " + QByteArray::number(residual, 'f', 3) + ' ' +
+                     QByteArray::number(0.97 - 0.01 * c, 'f', 3) + '\n';
+            commands += "morvek2 set tracking room c" + slot + " 3000.900 -0.400 2500.450 " +
+                        QByteArray::number(60 * c) + ".0125 -30.0075 0.5050\n";
+        }
+        file.write(block + '#' + QByteArray(69, '-') + "\n\n" + commands);
+    }
+    file.close();
+
+    HistoryWindow window(file.fileName());
+    window.resize(1100, 760);
+    window.show();
+    // The table of the newest calibration shows the camera that drifts.
+    QEventLoop loop;
+    QTimer::singleShot(400, &loop, &QEventLoop::quit);
+    loop.exec();
+    const QString path = QDir(g_outDir).filePath(name);
+    const QImage image = framed(&window);
+    if (image.save(path)) {
+        std::printf("%s (%d x %d)\n", qPrintable(path), image.width(), image.height());
+    } else {
+        std::fprintf(stderr, "Error: %s was not written\n", qPrintable(path));
+        ++g_failures;
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -325,5 +381,6 @@ int main(int argc, char** argv)
                                                        {"description", "Demo area"},
                                                        {"owner", "Sales team"}}}}},
                    QString());
+    historyWindow(QStringLiteral("history-drift.png"));
     return g_failures == 0 ? 0 : 1;
 }
