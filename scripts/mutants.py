@@ -535,7 +535,7 @@ def main():
     parser.add_argument("--work", default=os.path.join(ROOT, "build-mutants"))
     parser.add_argument("--report", help="JSON report (default: WORK/report.json)")
     parser.add_argument("--jobs", type=int, default=2)
-    parser.add_argument("--timeout", type=int, help="seconds of testing per mutant "
+    parser.add_argument("--timeout", type=int, help="seconds for each test stage of a mutant "
                         "(default: three times the unmutated run, at least 60)")
     parser.add_argument("--all-suites", action="store_true",
                         help="run every suite even after one killed the mutant")
@@ -591,7 +591,7 @@ def main():
         return 2
     timeout = args.timeout or max(60, int(3 * baseline))
     print(f"baseline: build and tests {time.time() - started:.0f} s, tests {baseline:.0f} s; "
-          f"{timeout} s of testing per mutant", flush=True)
+          f"{timeout} s per test stage of a mutant", flush=True)
 
     report = {"seed": args.seed, "sample": args.sample, "kinds": list(kinds),
               "head": subprocess.run(["git", "describe", "--always", "--dirty"], cwd=ROOT,
