@@ -536,7 +536,7 @@ def main():
     parser.add_argument("--report", help="JSON report (default: WORK/report.json)")
     parser.add_argument("--jobs", type=int, default=2)
     parser.add_argument("--timeout", type=int, help="seconds for each test stage of a mutant "
-                        "(default: three times the unmutated run, at least 60)")
+                        "(default: three times the unmutated run, at least 90)")
     parser.add_argument("--all-suites", action="store_true",
                         help="run every suite even after one killed the mutant")
     args = parser.parse_args()
@@ -589,7 +589,7 @@ def main():
     if failed:
         print("\n".join(details) or failed, "\nthe unmutated suites fail; no score", file=sys.stderr)
         return 2
-    timeout = args.timeout or max(60, int(3 * baseline))
+    timeout = args.timeout or max(90, int(3 * baseline))
     print(f"baseline: build and tests {time.time() - started:.0f} s, tests {baseline:.0f} s; "
           f"{timeout} s per test stage of a mutant", flush=True)
 
