@@ -26,13 +26,13 @@ void CameraText::split(const QString& cameraValue, QString* typeCode, QString* s
 
 bool CameraText::hasSerialDescription(const QString& typeCode)
 {
-    const QString code = typeCode.toLower();
-    return code.startsWith(QLatin1String("0x0b")) || code.startsWith(QLatin1String("0x0d"));
+    return typeCode.startsWith(QLatin1String("0x0b"), Qt::CaseInsensitive) ||
+           typeCode.startsWith(QLatin1String("0x0d"), Qt::CaseInsensitive);
 }
 
 bool CameraText::isPairedFirstCamera(const QString& typeCode)
 {
-    return typeCode.toLower().startsWith(QLatin1String("0x07"));
+    return typeCode.startsWith(QLatin1String("0x07"), Qt::CaseInsensitive);
 }
 
 int CameraText::numberFromName(QString name)

@@ -534,7 +534,8 @@ void RoomCalibrationDialog::show_details(bool show)
 
 void RoomCalibrationDialog::on_pushButton_details_clicked()
 {
-    show_details(pushButton_details->text().toLower() == QLatin1String("show &details"));
+    show_details(pushButton_details->text().compare(QLatin1String("show &details"),
+                                                    Qt::CaseInsensitive) == 0);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -72,7 +72,8 @@ QList<QAction*> RoomCalModule::menuActions()
     m_action->setShortcut(QKeySequence(tr("F5")));
     m_action->setStatusTip(tr("Perform a new room calibration"));
     m_action->setWhatsThis(tr("Perform a new room calibration"));
-    connect(m_action, SIGNAL(triggered()), m_dialog.data(), SLOT(update_and_exec()));
+    connect(m_action, &QAction::triggered, m_dialog.data(),
+            &RoomCalibrationDialog::update_and_exec);
     m_actions.append(m_action);
     return m_actions;
 }

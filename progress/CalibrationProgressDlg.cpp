@@ -527,7 +527,7 @@ void CalibrationProgressDlg::update_cam_status()
         tile->update_progressBar();
 }
 
-void CalibrationProgressDlg::onReceiveCameraTabChanges(QString msg)
+void CalibrationProgressDlg::onReceiveCameraTabChanges(const QString& msg)
 {
     if (!m_tilesEnabled)
         return;
@@ -535,7 +535,7 @@ void CalibrationProgressDlg::onReceiveCameraTabChanges(QString msg)
         m_tiles[size_t(assignment.first)]->set_tab_number(assignment.second);
 }
 
-void CalibrationProgressDlg::onReceiveMostActiveChanges(QString msg)
+void CalibrationProgressDlg::onReceiveMostActiveChanges(const QString& msg)
 {
     if (!m_tilesEnabled)
         return;

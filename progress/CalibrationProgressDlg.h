@@ -62,8 +62,8 @@ public slots:
     void accept() override;
     void show_warning();
     void update_cam_status();
-    void onReceiveCameraTabChanges(QString msg);
-    void onReceiveMostActiveChanges(QString msg);
+    void onReceiveCameraTabChanges(const QString& msg);
+    void onReceiveMostActiveChanges(const QString& msg);
 
 private:
     void build_camera_tiles();

@@ -4,15 +4,59 @@
 #include <QApplication>
 #include <QDialog>
 #include <QPushButton>
+#include <QTest>
+
+namespace {
+QList<const ModalDriver*>& liveDrivers()
+{
+    static QList<const ModalDriver*> drivers;
+    return drivers;
+}
+} // namespace
 
 ModalDriver::ModalDriver(int timeoutMs, QObject* parent) : QObject(parent), m_timeoutMs(timeoutMs)
 {
     m_timer.setInterval(10);
     connect(&m_timer, &QTimer::timeout, this, &ModalDriver::poll);
     m_timer.start();
+    liveDrivers().append(this);
 }
 
-ModalDriver::~ModalDriver() = default;
+ModalDriver::~ModalDriver()
+{
+    liveDrivers().removeOne(this);
+}
+
+bool ModalDriver::anyWaiting()
+{
+    for (const ModalDriver* driver : liveDrivers())
+        if (!driver->done())
+            return true;
+    return false;
+}
+
+void ModalDriver::fail(const QString& error)
+{
+    m_errors << error;
+    if (QTest::currentTestFunction())
+        QTest::qFail(qPrintable(QStringLiteral("modal driver: ") + error), __FILE__, __LINE__);
+}
+
+bool ModalDriver::clickButton(QWidget* dialog, const QString& buttonName, QString* why)
+{
+    auto* button = dialog->findChild<QAbstractButton*>(buttonName);
+    const QString problem = !button                        ? QStringLiteral("no button")
+                            : !button->isVisibleTo(dialog) ? QStringLiteral("hidden button")
+                            : !button->isEnabled()         ? QStringLiteral("disabled button")
+                                                           : QString();
+    if (!problem.isEmpty()) {
+        if (why)
+            *why = QStringLiteral("%1 %2 in %3").arg(problem, buttonName, dialog->objectName());
+        return false;
+    }
+    button->click();
+    return true;
+}
 
 ModalDriver& ModalDriver::on(const QString& name, Action action)
 {
@@ -23,13 +67,11 @@ ModalDriver& ModalDriver::on(const QString& name, Action action)
 ModalDriver& ModalDriver::click(const QString& dialogName, const QString& buttonName)
 {
     return on(dialogName, [this, buttonName](QWidget* w) {
-        auto* button = w->findChild<QAbstractButton*>(buttonName);
-        if (!button) {
-            m_errors << QStringLiteral("no button %1 in %2").arg(buttonName, w->objectName());
+        QString why;
+        if (!clickButton(w, buttonName, &why)) {
+            fail(why);
             closeAllModals();
-            return;
         }
-        button->click();
     });
 }
 
@@ -45,8 +87,8 @@ ModalDriver& ModalDriver::answer(QMessageBox::StandardButton button, QString* ti
         if (icon)
             *icon = box->icon();
         QAbstractButton* b = box->button(button);
-        if (!b) {
-            m_errors << QStringLiteral("message box \"%1\" has no such button").arg(box->text());
+        if (!b || !b->isVisibleTo(box) || !b->isEnabled()) {
+            fail(QStringLiteral("message box \"%1\" offers no such button").arg(box->text()));
             box->done(0);
             return;
         }
@@ -90,11 +132,10 @@ void ModalDriver::poll()
     if (!matches) {
         m_waitedMs += m_timer.interval();
         if (m_waitedMs >= m_timeoutMs) {
-            m_errors << QStringLiteral("timed out waiting for %1 (active modal: %2)")
-                            .arg(step.name,
-                                 w ? w->objectName() + QLatin1Char('/') +
-                                         QString::fromLatin1(w->metaObject()->className())
-                                   : QStringLiteral("none"));
+            fail(QStringLiteral("timed out waiting for %1 (active modal: %2)")
+                     .arg(step.name, w ? w->objectName() + QLatin1Char('/') +
+                                             QString::fromLatin1(w->metaObject()->className())
+                                       : QStringLiteral("none")));
             m_next = m_steps.size();
             closeAllModals();
         }

@@ -16,7 +16,9 @@ class QWidget;
 // any QMessageBox for the name "QMessageBox"), then run their action from a fresh event-loop
 // turn, so an action that opens another modal loop does not block the driver. When a step is
 // not reached within the timeout, every modal widget is closed and the failure recorded, so a
-// broken test fails instead of hanging.
+// broken test fails instead of hanging. Every failure also fails the running test function at
+// once, and the driver clicks only what an operator could click: a hidden or disabled button is a
+// failure, not a click.
 class ModalDriver : public QObject
 {
     Q_OBJECT
@@ -41,9 +43,15 @@ public:
 
     // Closes every modal widget that is still open; returns how many were closed.
     static int closeAllModals();
+    // Clicks the named button of a dialog as an operator would: only when it is there, shown and
+    // enabled. Otherwise returns false and says why.
+    static bool clickButton(QWidget* dialog, const QString& buttonName, QString* why = nullptr);
+    // Whether any driver still waits for a window; windows it waits for are its to handle.
+    static bool anyWaiting();
 
 private:
     void poll();
+    void fail(const QString& error);
 
     struct Step
     {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TestWatchdog.h"
+
 #include <QApplication>
 #include <QByteArray>
 #include <QtTest>
@@ -35,6 +37,7 @@ inline void messageHandler(QtMsgType type, const QMessageLogContext& context, co
         qInstallMessageHandler(TestKit::messageHandler);                                           \
         QApplication app(argc, argv);                                                              \
         app.setAttribute(Qt::AA_Use96Dpi, true);                                                   \
+        TestWatchdog watchdog;                                                                     \
         TestClass tc;                                                                              \
         QTEST_SET_MAIN_SOURCE_PATH                                                                 \
         const int result = QTest::qExec(&tc, argc, argv);                                          \

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QMutex>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <QWaitCondition>
+
+class QThread;
+class QWidget;
+
+// Keeps every suite bounded, installed by ROOMCAL_TEST_MAIN.
+//
+// The closer: a modal window that stays the active one for closeAfterMs while no ModalDriver waits
+// for a window is one that nothing will ever answer (an unexpected message box, say). It is
+// closed and the running test function fails, naming the window, instead of the suite hanging
+// until CTest kills it. Once that happened the suite is failing anyway, and later windows get a
+// shorter grace, so that a fault that hangs every row does not cost seconds per row.
+//
+// The watchdog: a data row that runs longer than the hang limit, or a main thread that stops
+// processing events for that long, ends the process with the row's name. The limit is
+// ROOMCAL_TEST_HANG_SECONDS (default 45), below the CTest timeout so the report says where.
+class TestWatchdog : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TestWatchdog(int closeAfterMs = 3000, QObject* parent = nullptr);
+    ~TestWatchdog() override;
+
+private:
+    void beat();
+    void watch();
+
+    QTimer m_timer;
+    int m_closeAfterMs;
+    QPointer<QWidget> m_modal;
+    QElapsedTimer m_modalSince;
+
+    // Shared with the watching thread.
+    QMutex m_mutex;
+    QWaitCondition m_stop;
+    bool m_stopping = false;
+    QByteArray m_row;
+    QElapsedTimer m_rowSince, m_lastBeat;
+    qint64 m_hangMs;
+    QThread* m_thread = nullptr;
+};
