@@ -8,6 +8,8 @@
 #include "plugin/ModuleInterface.h"
 #include "sim/SimController.h"
 
+#include <QTime>
+
 namespace {
 // Used when the controller cannot say how many cameras it has.
 constexpr int FallbackCameraCount = 8;
@@ -76,6 +78,9 @@ bool DemoSession::start(const DemoOptions& options, QString* error)
 
     PluginHost::registerHostResources();
     m_window = std::make_unique<DemoWindow>(&m_log, &m_bus);
+    m_io->setStateHandler([window = m_window.get()](bool answering) {
+        window->setChannelState(answering, QTime::currentTime());
+    });
 
     const QString path =
         options.pluginPath.isEmpty() ? PluginHost::defaultPluginPath() : options.pluginPath;
@@ -115,6 +120,8 @@ bool DemoSession::start(const DemoOptions& options, QString* error)
 void DemoSession::shutdown()
 {
     m_plugin.shutdown();
+    if (m_io)
+        m_io->setStateHandler(nullptr);
     m_window.reset();
     m_io.reset();
     m_transport.reset();
