@@ -6,6 +6,7 @@
 #include "result/RoomCalibrationResultDlg.h"
 
 #include <QImage>
+#include <QLabel>
 
 namespace {
 const QString Identity = QStringLiteral("1 0 0 0 1 0 0 0 1");
@@ -29,6 +30,7 @@ private slots:
     void adjustmentCheck_data();
     void adjustmentCheck();
     void showsResults();
+    void emptyResultTakesNoEnter();
     void acceptance_data();
     void acceptance();
     void imagesKeepTheirSize();
@@ -104,6 +106,30 @@ void TestResult::showsResults()
                  cameras ? QStringList({"c01 0.08 mm 98%", "c02 0.00 mm 99%", "c03 1.00 mm 100%",
                                         "c04 2.50 mm 0%", "c25 0.00 mm 0%"})
                          : QStringList());
+    }
+}
+
+void TestResult::emptyResultTakesNoEnter()
+{
+    // A lost run: no camera used a frame, or its results cannot be read at all.
+    for (const QString used : {"0.5 0", "-"}) {
+        FakeIOManager io;
+        io.answer("camera number_of_cameras", "2");
+        if (used != "-")
+            io.answer("roomcal cam_residual c01", used);
+        for (const bool ok : {false, true}) {
+            RoomCalibrationResultDlg dlg(&io, nullptr, nullptr, false);
+            QString note;
+            ModalDriver driver;
+            driver.on("RoomCalibrationResultDialog", [&](QWidget* w) {
+                note = w->findChild<QLabel*>("label_empty_result")->text();
+                // Enter on the focused OK button falls through to the default, Cancel.
+                ok ? dlg.pushButton_2->click() : QTest::keyClick(w->focusWidget(), Qt::Key_Return);
+            });
+            QCOMPARE(dlg.update_and_exec(), int(ok));
+            QCOMPARE(note, QStringLiteral("<b><font color=red>This result holds no measurement: "
+                                          "no camera used any frame.</font></b>"));
+        }
     }
 }
 
