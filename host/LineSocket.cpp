@@ -67,22 +67,33 @@ QString LineSocket::errorText() const
 bool LineSocket::open(const QString& host, quint16 port, int timeoutMs, QString* error)
 {
     close();
-    QHostAddress address;
-    if (!address.setAddress(host)) {
-        const QList<QHostAddress> found = QHostInfo::fromName(host).addresses();
-        if (found.isEmpty()) {
-            *error = QStringLiteral("host %1 not found").arg(host);
-            return false;
-        }
-        address = found.first();
+    QHostAddress literal;
+    const QList<QHostAddress> addresses = literal.setAddress(host)
+                                              ? QList<QHostAddress>{literal}
+                                              : QHostInfo::fromName(host).addresses();
+    if (addresses.isEmpty()) {
+        *error = QStringLiteral("host %1 not found").arg(host);
+        return false;
     }
+    // A name may stand for an IPv6 and an IPv4 address of which only one is served.
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (const QHostAddress& address : addresses) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (connectTo(address, port, int(qMax<qint64>(1, left.count())), error))
+            return true;
+    }
+    return false;
+}
+
+bool LineSocket::connectTo(const QHostAddress& address, quint16 port, int timeoutMs, QString* error)
+{
     sockaddr_storage peer;
     socklen_t length = 0;
     if (!toSockaddr(address, port, &peer, &length)) {
         *error = QStringLiteral("%1 is no IP address").arg(address.toString());
         return false;
     }
-
     m_fd = ::socket(peer.ss_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (m_fd < 0) {
         m_errno = errno;

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+class QHostAddress;
+
 // A connected TCP socket that exchanges text lines synchronously, with as few system calls as a
 // plain C client: a request costs one send and, when the answer is there in time, one receive.
 // The descriptor is blocking with receive and send timeouts, so no event loop ever reads from it
@@ -34,6 +36,7 @@ public:
     QString errorText() const;
 
 private:
+    bool connectTo(const QHostAddress& address, quint16 port, int timeoutMs, QString* error);
     bool setTimeout(int option, int milliseconds);
 
     int m_fd = -1;

@@ -7,7 +7,10 @@
 #include "plugin/MessageReceiver.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QMenu>
+#include <QRegularExpression>
+#include <QTcpServer>
 #include <functional>
 #include <memory>
 
@@ -44,6 +47,25 @@ private slots:
         QCOMPARE(session.bus()->receiverCount(), 1);
         session.shutdown();
         QCOMPARE(session.bus()->receiverCount(), 0);
+    }
+
+    void statusBarTellsTheControllerIsGone()
+    {
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        DemoOptions options;
+        options.controllerHost = QStringLiteral("127.0.0.1");
+        options.controllerPort = closed.serverPort();
+        closed.close();
+        DemoSession session;
+        QString error;
+        QVERIFY2(session.start(options, &error), qPrintable(error));
+        auto* state = session.window()->findChild<QLabel*>("label_channelState");
+        QVERIFY(state);
+        QVERIFY2(QRegularExpression("^controller not answering since \\d\\d:\\d\\d:\\d\\d$")
+                     .match(state->text())
+                     .hasMatch(),
+                 qPrintable(state->text()));
     }
 
     void busDeliversWhileSubscriptionsChange()
