@@ -371,6 +371,9 @@ QString CalibrationProgressDlg::poll_activity(const QString& name)
     if (!m_silenceShown &&
         (m_unansweredPolls >= UnansweredPolls || m_unansweredSince.hasExpired(UnansweredMs))) {
         m_silenceShown = true;
+        // Asking the operator to move the wand would send them looking in the wrong place.
+        m_warningTimer.stop();
+        label_warning->hide();
         m_infoBeforeSilence = label_info->text();
         m_infoVisibleBeforeSilence = label_info->isVisibleTo(this);
         label_info->setText(silenceNote());
