@@ -39,71 +39,54 @@ struct ScriptedTransport : ControllerTransport
     int timeoutMs = 2000;
 };
 
-// Answers "ok <request>", except for a few requests that misbehave on purpose. The latest
-// connection is kept so that a test can send a line nobody asked for.
-void answerLines(QTcpServer* server, QPointer<QTcpSocket>* latest)
+using Answering = std::function<void(QTcpSocket* socket, const QByteArray& request)>;
+
+// Serves every request line with the given answering; the latest connection is kept so that a
+// test can send a line nobody asked for.
+void serveLines(QTcpServer* server, Answering answering, QPointer<QTcpSocket>* latest)
 {
-    QObject::connect(server, &QTcpServer::newConnection, server, [server, latest] {
+    QObject::connect(server, &QTcpServer::newConnection, server, [=] {
         while (QTcpSocket* socket = server->nextPendingConnection()) {
             *latest = socket;
             QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket] {
-                while (socket->canReadLine()) {
-                    const QByteArray request = socket->readLine().trimmed();
-                    const int i = Odd.indexOf(request);
-                    socket->write(i < 0 ? "ok " + request + '\n' : OddReplies.at(i));
-                    if (request == "hangup" || request == "bye")
-                        socket->disconnectFromHost();
-                }
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [=] {
+                while (socket->canReadLine())
+                    answering(socket, socket->readLine().trimmed());
             });
         }
     });
 }
 
-// A controller that answers reads of "pN" with "vN" and accepts writes of "wN" for even N only,
-// but now and then duplicates an answer, puts an unrelated line in front of one, or sends a
-// duplicate or an unrelated line a few milliseconds later, when the next exchange may be under
-// way.
-void answerCarelessly(QTcpServer* server)
+// "ok <request>", except for a few requests that misbehave on purpose.
+void answerLines(QTcpSocket* socket, const QByteArray& request)
 {
-    QObject::connect(server, &QTcpServer::newConnection, server, [server] {
-        while (QTcpSocket* socket = server->nextPendingConnection()) {
-            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket] {
-                while (socket->canReadLine()) {
-                    const QByteArray request = socket->readLine().trimmed();
-                    const QByteArray name = request.split(' ').value(2);
-                    const int n = name.mid(1).toInt();
-                    const QByteArray answer =
-                        request.startsWith("morvek2 get ")
-                            ? "morvek2 set " + name + " v" + QByteArray::number(n) + '\n'
-                        : n % 2 == 0 ? QByteArray("morvek2 ok\n")
-                                     : QByteArray("morvek2 err 4 \"refused\"\n");
-                    const QByteArray unrelated = "morvek2 set zz 1\n";
-                    switch (QRandomGenerator::global()->bounded(6)) {
-                    case 0:
-                        socket->write(answer + answer);
-                        break;
-                    case 1:
-                        socket->write(unrelated + answer);
-                        break;
-                    case 2:
-                    case 3: {
-                        socket->write(answer);
-                        // Only a read's answer names its request; a late "ok" is beyond what
-                        // any check without request tags can see.
-                        const QByteArray late =
-                            answer.startsWith("morvek2 set") ? answer : unrelated;
-                        QTimer::singleShot(5, socket, [socket, late] { socket->write(late); });
-                        break;
-                    }
-                    default:
-                        socket->write(answer);
-                    }
-                }
-            });
-        }
-    });
+    const int i = Odd.indexOf(request);
+    socket->write(i < 0 ? "ok " + request + '\n' : OddReplies.at(i));
+    if (request == "hangup" || request == "bye")
+        socket->disconnectFromHost();
+}
+
+// Reads of "pN" get "vN"; writes of "wN" are accepted for even N only. Now and then the answer
+// comes twice or behind an unrelated line, or a copy of a read's answer or an unrelated line is
+// held back and sent on its own just before the next answer, after the next request went out.
+// (A late copy of "ok" is beyond what any check without request tags can see.)
+void answerCarelessly(QTcpSocket* socket, const QByteArray& request)
+{
+    const QByteArray held = socket->property("late").toByteArray();
+    if (!held.isEmpty()) {
+        socket->write(held);
+        socket->flush();
+        QThread::msleep(1);
+    }
+    const QByteArray name = request.split(' ').value(2), junk = "morvek2 set zz 1\n";
+    const int n = name.mid(1).toInt(), way = QRandomGenerator::global()->bounded(6);
+    const QByteArray answer = request.startsWith("morvek2 get ")
+                                  ? "morvek2 set " + name + " v" + QByteArray::number(n) + '\n'
+                              : n % 2 ? QByteArray("morvek2 err 4 \"refused\"\n")
+                                      : QByteArray("morvek2 ok\n");
+    socket->write(way == 0 ? answer + answer : way == 1 ? junk + answer : answer);
+    const QByteArray late = answer.startsWith("morvek2 set") ? answer : junk;
+    socket->setProperty("late", way == 2 || way == 3 ? late : QByteArray());
 }
 
 constexpr int Guard = 16;
@@ -218,8 +201,7 @@ private slots:
 
     void tcpAnswersFailuresAndReconnects()
     {
-        QPointer<QTcpSocket> latest;
-        const quint16 port = serve([&latest](QTcpServer* server) { answerLines(server, &latest); });
+        const quint16 port = serve(answerLines);
         TcpTransport transport(QStringLiteral("127.0.0.1"), port);
 
         // A broken answer costs the connection and the next exchange connects anew; so does a
@@ -237,9 +219,9 @@ private slots:
                 continue;
             }
             if (request == "stray") {
-                inServer([&latest] {
-                    latest->write("nobody asked\n");
-                    latest->flush();
+                inServer([this] {
+                    m_latest->write("nobody asked\n");
+                    m_latest->flush();
                 });
                 continue;
             }
@@ -280,10 +262,10 @@ private slots:
 
 private:
     // Starts a line server in the test's second thread; returns its port.
-    quint16 serve(const std::function<void(QTcpServer*)>& answering)
+    quint16 serve(const Answering& answering)
     {
         auto* server = new QTcpServer;
-        answering(server);
+        serveLines(server, answering, &m_latest);
         server->moveToThread(&m_thread);
         connect(&m_thread, &QThread::finished, server, &QObject::deleteLater);
         m_thread.start();
@@ -297,6 +279,7 @@ private:
     }
 
     QPointer<QTcpServer> m_server;
+    QPointer<QTcpSocket> m_latest; // used in m_thread only
 };
 
 ROOMCAL_TEST_MAIN(HostChannelTest)
