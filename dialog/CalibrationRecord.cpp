@@ -57,3 +57,8 @@ QString CalibrationRecord::commandLine(int camera, const QString& calibration)
 {
     return QStringLiteral("morvek2 set tracking room c%1 %2").arg(twoDigits(camera), calibration);
 }
+
+QString CalibrationRecord::notAdoptedLine(const QString& answer)
+{
+    return QStringLiteral("# not adopted by the controller: %1").arg(answer);
+}

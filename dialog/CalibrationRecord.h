@@ -18,4 +18,6 @@ public:
     // Ends in a newline of its own, so the block shows an empty line after it.
     static QString separator();
     static QString commandLine(int camera, const QString& calibration);
+    // Follows a block whose calibration the controller refused to adopt.
+    static QString notAdoptedLine(const QString& answer);
 };

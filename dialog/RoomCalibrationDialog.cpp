@@ -753,9 +753,28 @@ void RoomCalibrationDialog::run_room_calibration()
 
     CT::log(m_io, QStringLiteral("calibration accepted"));
     write_record();
-    CT::sendCommand(m_io, QStringLiteral("morvek2 roomcal accept_new_calibration"), nullptr);
+    const QString answer =
+        CT::commandAnswer(m_io, QStringLiteral("morvek2 roomcal accept_new_calibration"));
+    if (answer != QLatin1String("morvek2 ok"))
+        report_refused_accept(answer);
     update_last_calibration();
     QDialog::accept();
+}
+
+void RoomCalibrationDialog::report_refused_accept(const QString& answer)
+{
+    // The block is already written and "calibration accepted" logged; both must say that the
+    // controller went on with its old calibration.
+    const QString quoted = answer.isEmpty() ? QStringLiteral("(no answer)") : answer;
+    CT::log(m_io, QStringLiteral("Error: The controller did not adopt the new room calibration, "
+                                 "answer: %1")
+                      .arg(quoted));
+    CalibrationRecord::appendLine(CalibrationRecord::notAdoptedLine(quoted));
+    QMessageBox::warning(this, tr("MORVEK3"),
+                         tr("The controller did not adopt the new room calibration and kept its "
+                            "previous calibration.\n\nAnswer of the controller: %1")
+                             .arg(quoted),
+                         QMessageBox::Ok);
 }
 
 void RoomCalibrationDialog::write_record()

@@ -80,6 +80,7 @@ private:
     void run_room_calibration();
     void send_duration();
     void write_record();
+    void report_refused_accept(const QString& answer);
 
     IOManager* m_io;
     int m_expertIndex = 0;

@@ -2,10 +2,15 @@
 
 #include "plugin/IOManager.h"
 
+#include <QDeadlineTimer>
+#include <QThread>
 #include <QVector>
 #include <cmath>
 
 namespace {
+constexpr int RollBackPatienceMs = 4000;
+constexpr int RollBackPauseMs = 250;
+
 QString slotName(int slot)
 {
     return QStringLiteral("c%1").arg(slot, 2, 10, QLatin1Char('0'));
@@ -230,10 +235,22 @@ RestoreTransaction::Report RestoreTransaction::restore(const CalibrationBlock& b
     log(QStringLiteral("Error: ") +
         tr("restore failed at %1; putting the kept calibration back").arg(failure));
     bool rolledBack = true;
+    // The failure that led here is often a connection going down; the channel then refuses
+    // for a moment before it tries the controller again. Putting the kept calibration back is
+    // the one step that must not give up at the first refusal, so each camera gets a few
+    // seconds of retries.
+    QDeadlineTimer patience(RollBackPatienceMs);
     for (int i = 0; i < written; ++i) {
         QString problem, answer;
-        const bool ok = send(snapshot.at(i), &problem) && readRoom(i + 1, &answer) &&
-                        sameRoom(answer, snapshot.at(i));
+        bool ok = false;
+        while (true) {
+            problem.clear();
+            ok = send(snapshot.at(i), &problem) && readRoom(i + 1, &answer) &&
+                 sameRoom(answer, snapshot.at(i));
+            if (ok || patience.hasExpired())
+                break;
+            QThread::msleep(RollBackPauseMs);
+        }
         rolledBack = rolledBack && ok;
         state[i] =
             ok ? tr("%1, previous calibration back").arg(state.at(i))

@@ -11,37 +11,34 @@
 #include <vector>
 
 namespace {
-const QByteArray Prefix = "morvek2 ";
+const QByteArray GetPrefix = "morvek2 get ";
+const QByteArray SetPrefix = "morvek2 set ";
 const QByteArray ErrorPrefix = "morvek2 err ";
+const QByteArray BareError = "morvek2 err";
 const QByteArray Acknowledged = "morvek2 ok";
 constexpr int ControllerRefused = -4;
 
+// The formatted text of a printf-style request; false for a missing or unusable format. Short
+// texts, which are nearly all, are formatted on the stack.
 bool vformat(const char* format, va_list args, QByteArray* text)
 {
     if (!format)
         return false;
+    char stack[256];
     va_list copy;
     va_copy(copy, args);
-    const int length = std::vsnprintf(nullptr, 0, format, copy);
+    const int length = std::vsnprintf(stack, sizeof stack, format, copy);
     va_end(copy);
     if (length < 0)
         return false;
-    std::vector<char> buffer(size_t(length) + 1);
-    std::vsnprintf(buffer.data(), buffer.size(), format, args);
-    *text = QByteArray(buffer.data(), length);
+    if (size_t(length) < sizeof stack) {
+        *text = QByteArray(stack, length);
+        return true;
+    }
+    text->resize(length);
+    std::vsnprintf(text->data(), size_t(length) + 1, format, args);
     return true;
 }
-
-#define FORMAT_OR_FAIL(format, text)                                                               \
-    QByteArray text;                                                                               \
-    {                                                                                              \
-        va_list args;                                                                              \
-        va_start(args, format);                                                                    \
-        const bool formatted = vformat(format, args, &text);                                       \
-        va_end(args);                                                                              \
-        if (!formatted)                                                                            \
-            return fail(BadArguments, QStringLiteral("unusable format"));                          \
-    }
 
 // Copies at most AnswerBufferSize - 1 bytes and the NUL; a NUL inside the text ends it early.
 void copyAnswer(const QByteArray& text, char* answer)
@@ -87,6 +84,16 @@ int ControllerIOManager::fail(int code, const QString& reason)
     return code;
 }
 
+int ControllerIOManager::misfit(const QByteArray& request, const QByteArray& answer)
+{
+    // The line belongs to some other request, or to none: what follows it on the line cannot be
+    // trusted either.
+    m_transport->dropConnection();
+    return fail(MalformedAnswer,
+                QStringLiteral("answer does not fit \"%1\": %2")
+                    .arg(QString::fromLatin1(request), QString::fromLatin1(answer)));
+}
+
 void ControllerIOManager::noteTransport(bool ok)
 {
     // Only the changes reach the log: a lost controller would otherwise flood it with one line
@@ -94,6 +101,8 @@ void ControllerIOManager::noteTransport(bool ok)
     if (ok == m_reachable)
         return;
     m_reachable = ok;
+    if (m_stateHandler)
+        m_stateHandler(ok);
     if (!m_log)
         return;
     const QString where = m_transport->description();
@@ -121,7 +130,7 @@ int ControllerIOManager::exchange(const QByteArray& request, QByteArray* answer)
     noteTransport(ok);
     if (!ok)
         return fail(TransportFailure, m_transport->lastError());
-    if (answer->startsWith(ErrorPrefix) || *answer == ErrorPrefix.trimmed()) {
+    if (answer->startsWith(ErrorPrefix) || *answer == BareError) {
         const QByteArray rest = answer->mid(ErrorPrefix.size());
         const int blank = rest.indexOf(' ');
         bool numeric = false;
@@ -135,23 +144,55 @@ int ControllerIOManager::exchange(const QByteArray& request, QByteArray* answer)
     return 0;
 }
 
+int ControllerIOManager::command(const QByteArray& request, QByteArray* answer)
+{
+    if (const int result = exchange(request, answer))
+        return result;
+    // A read's answer names its parameter and a write's is "ok"; any other command must not be
+    // answered as if it were a read.
+    const bool fits = request.startsWith(GetPrefix)
+                          ? echoes(*answer, request.constData() + GetPrefix.size(), nullptr)
+                      : request.startsWith(SetPrefix) ? *answer == Acknowledged
+                                                      : !answer->startsWith(SetPrefix);
+    return fits ? 0 : misfit(request, *answer);
+}
+
+bool ControllerIOManager::echoes(const QByteArray& answer, const char* name, QByteArray* value)
+{
+    // "morvek2 set X value", or "morvek2 set X" for an empty value.
+    const int nameLength = int(std::strlen(name));
+    const int end = SetPrefix.size() + nameLength;
+    if (!answer.startsWith(SetPrefix) || answer.size() < end ||
+        std::memcmp(answer.constData() + SetPrefix.size(), name, size_t(nameLength)) != 0 ||
+        (answer.size() > end && answer.at(end) != ' '))
+        return false;
+    if (value)
+        *value = answer.mid(end + 1);
+    return true;
+}
+
 int ControllerIOManager::readParameter(const QByteArray& name, QByteArray* value)
 {
+    QByteArray request;
+    request.reserve(GetPrefix.size() + name.size());
+    request.append(GetPrefix).append(name);
     QByteArray answer;
-    if (const int result = exchange(Prefix + "get " + name, &answer))
+    if (const int result = exchange(request, &answer))
         return result;
-    const QByteArray expected = Prefix + "set " + name;
-    // "morvek2 set X" without a value is an empty value, not a different parameter.
-    if (answer == expected) {
-        value->clear();
-        return 0;
-    }
-    if (!answer.startsWith(expected + ' '))
-        return fail(MalformedAnswer,
-                    QStringLiteral("unexpected answer to \"%1\": %2")
-                        .arg(QString::fromLatin1(name), QString::fromLatin1(answer)));
-    *value = answer.mid(expected.size() + 1);
-    return 0;
+    return echoes(answer, name.constData(), value) ? 0 : misfit(request, answer);
+}
+
+int ControllerIOManager::formatted(const char* format, va_list args, QByteArray* text)
+{
+    return vformat(format, args, text) ? 0 : fail(BadArguments, QStringLiteral("unusable format"));
+}
+
+int ControllerIOManager::readFormatted(const char* format, va_list args, QByteArray* name,
+                                       QByteArray* value)
+{
+    if (const int result = formatted(format, args, name))
+        return result;
+    return readParameter(*name, value);
 }
 
 int ControllerIOManager::setChannelOption(int option, int value, int flags)
@@ -168,29 +209,40 @@ int ControllerIOManager::setChannelOption(int option, int value, int flags)
 
 int ControllerIOManager::sendCommand(char* answer, const char* format, ...)
 {
-    FORMAT_OR_FAIL(format, command);
+    va_list args;
+    va_start(args, format);
+    QByteArray request;
+    int result = formatted(format, args, &request);
+    va_end(args);
     QByteArray text;
-    if (const int result = exchange(command, &text))
-        return result;
-    copyAnswer(text, answer);
-    return 0;
+    if (result == 0)
+        result = command(request, &text);
+    // A refusal is handed over as well: its text is the only place the reason can come from.
+    if (result == 0 || text.startsWith(ErrorPrefix))
+        copyAnswer(text, answer);
+    return result;
 }
 
 int ControllerIOManager::getString(char* answer, const char* format, ...)
 {
-    FORMAT_OR_FAIL(format, name);
-    QByteArray value;
-    if (const int result = readParameter(name, &value))
-        return result;
-    copyAnswer(value, answer);
-    return 0;
+    va_list args;
+    va_start(args, format);
+    QByteArray name, value;
+    const int result = readFormatted(format, args, &name, &value);
+    va_end(args);
+    if (result == 0)
+        copyAnswer(value, answer);
+    return result;
 }
 
 int ControllerIOManager::getInt(int* value, const char* format, ...)
 {
-    FORMAT_OR_FAIL(format, name);
-    QByteArray text;
-    if (const int result = readParameter(name, &text))
+    va_list args;
+    va_start(args, format);
+    QByteArray name, text;
+    const int result = readFormatted(format, args, &name, &text);
+    va_end(args);
+    if (result)
         return result;
     bool ok = false;
     const int parsed = text.trimmed().toInt(&ok, 10);
@@ -205,9 +257,12 @@ int ControllerIOManager::getInt(int* value, const char* format, ...)
 
 int ControllerIOManager::getDouble(double* value, const char* format, ...)
 {
-    FORMAT_OR_FAIL(format, name);
-    QByteArray text;
-    if (const int result = readParameter(name, &text))
+    va_list args;
+    va_start(args, format);
+    QByteArray name, text;
+    const int result = readFormatted(format, args, &name, &text);
+    va_end(args);
+    if (result)
         return result;
     double parsed = 0;
     if (!parseDouble(text.trimmed(), &parsed))
@@ -221,9 +276,12 @@ int ControllerIOManager::getDouble(double* value, const char* format, ...)
 
 int ControllerIOManager::getFlag(bool* value, const char* format, ...)
 {
-    FORMAT_OR_FAIL(format, name);
-    QByteArray text;
-    if (const int result = readParameter(name, &text))
+    va_list args;
+    va_start(args, format);
+    QByteArray name, text;
+    const int result = readFormatted(format, args, &name, &text);
+    va_end(args);
+    if (result)
         return result;
     const QByteArray word = text.trimmed();
     if (word != "yes" && word != "no")
@@ -239,9 +297,12 @@ int ControllerIOManager::getDoubles(double* values, int count, const char* forma
 {
     if (count <= 0 || !values)
         return fail(BadArguments, QStringLiteral("no room for values"));
-    FORMAT_OR_FAIL(format, name);
-    QByteArray text;
-    if (const int result = readParameter(name, &text))
+    va_list args;
+    va_start(args, format);
+    QByteArray name, text;
+    const int result = readFormatted(format, args, &name, &text);
+    va_end(args);
+    if (result)
         return result;
     // Extra values are the controller's business (newer versions append fields); missing or
     // malformed ones fail the whole read so that no half-filled vector is used.
@@ -261,15 +322,17 @@ int ControllerIOManager::getDoubles(double* values, int count, const char* forma
 
 int ControllerIOManager::setParameter(const char* format, ...)
 {
-    FORMAT_OR_FAIL(format, assignment);
-    QByteArray answer;
-    if (const int result = exchange(Prefix + "set " + assignment, &answer))
+    va_list args;
+    va_start(args, format);
+    QByteArray assignment;
+    const int result = formatted(format, args, &assignment);
+    va_end(args);
+    if (result)
         return result;
-    if (answer != Acknowledged)
-        return fail(MalformedAnswer,
-                    QStringLiteral("unexpected answer to \"%1\": %2")
-                        .arg(QString::fromLatin1(assignment), QString::fromLatin1(answer)));
-    return 0;
+    QByteArray request, answer;
+    request.reserve(SetPrefix.size() + assignment.size());
+    request.append(SetPrefix).append(assignment);
+    return command(request, &answer);
 }
 
 int ControllerIOManager::logMessage(const char* category, const char* source, int level,

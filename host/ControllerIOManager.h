@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <cstdarg>
+#include <functional>
 
 class ControllerTransport;
 class EventLog;
@@ -50,18 +52,30 @@ public:
     int registerReceiver(const char* name, MessageReceiver* receiver) override;
     int unregisterReceiver(const char* name, MessageReceiver* receiver) override;
 
+    // Told when the controller stops answering (false) and when it answers again (true).
+    void setStateHandler(std::function<void(bool answering)> handler)
+    {
+        m_stateHandler = std::move(handler);
+    }
+
     QList<ChannelOption> channelOptions() const { return m_options; }
     // Why the last failed exchange failed, for the operator.
     QString lastError() const { return m_lastError; }
     ControllerTransport* transport() const { return m_transport; }
 
-    // The pieces of the above, usable without variadic formatting.
+    // The pieces of the above, usable without variadic formatting. exchange() takes any answer
+    // line; command() and readParameter() also check that the answer fits the request.
     int exchange(const QByteArray& request, QByteArray* answer);
+    int command(const QByteArray& request, QByteArray* answer);
     int readParameter(const QByteArray& name, QByteArray* value);
 
 private:
     int fail(int code, const QString& reason);
+    int misfit(const QByteArray& request, const QByteArray& answer);
     void noteTransport(bool ok);
+    static bool echoes(const QByteArray& answer, const char* name, QByteArray* value);
+    int formatted(const char* format, va_list args, QByteArray* text);
+    int readFormatted(const char* format, va_list args, QByteArray* name, QByteArray* value);
 
     ControllerTransport* m_transport;
     EventLog* m_log;
@@ -69,6 +83,7 @@ private:
     QList<ChannelOption> m_options;
     QString m_lastError;
     bool m_reachable = true;
+    std::function<void(bool answering)> m_stateHandler;
     // The transport's timeout to restore after the next exchange, or 0 when none is raised.
     int m_timeoutToRestore = 0;
 };

@@ -16,6 +16,9 @@ public:
     virtual void setTimeout(int milliseconds) { Q_UNUSED(milliseconds); }
     virtual int timeout() const { return 0; }
     virtual QString lastError() const { return QString(); }
+    // Called when an answer did not fit its request: whatever else is under way on the line
+    // must not reach a later request.
+    virtual void dropConnection() {}
     // A short description for the operator, e.g. "simulated controller" or "127.0.0.1:7000".
     virtual QString description() const = 0;
 };

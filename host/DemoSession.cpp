@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTime>
 
 namespace {
 // Used when the controller cannot say how many cameras it has.
@@ -123,6 +124,9 @@ bool DemoSession::start(const DemoOptions& options, QString* error)
         tools->addAction(QCoreApplication::translate("DemoSession", "Calibration history…"),
                          [this] { openHistory(); });
     history->setObjectName(QStringLiteral("action_calibrationHistory"));
+    m_io->setStateHandler([window = m_window.get()](bool answering) {
+        window->setChannelState(answering, QTime::currentTime());
+    });
 
     const QString path =
         options.pluginPath.isEmpty() ? PluginHost::defaultPluginPath() : options.pluginPath;
@@ -176,6 +180,8 @@ void DemoSession::shutdown()
     m_translations.remove();
     m_plugin.shutdown();
     m_history.reset();
+    if (m_io)
+        m_io->setStateHandler(nullptr);
     m_window.reset();
     m_io.reset();
     m_transport.reset();

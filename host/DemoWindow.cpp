@@ -17,6 +17,7 @@
 #include <QScrollArea>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QTime>
 #include <QVBoxLayout>
 
 namespace {
@@ -136,6 +137,19 @@ void DemoWindow::setCameraCount(int count)
 void DemoWindow::setControllerSummary(const QString& summary)
 {
     statusBar()->showMessage(summary);
+}
+
+void DemoWindow::setChannelState(bool answering, const QTime& since)
+{
+    if (!m_channelState) {
+        m_channelState = new QLabel(this);
+        m_channelState->setObjectName(QStringLiteral("label_channelState"));
+        statusBar()->addPermanentWidget(m_channelState);
+    }
+    const QString time = since.toString(QStringLiteral("HH:mm:ss"));
+    m_channelState->setText(answering
+                                ? QStringLiteral("controller answers again since %1").arg(time)
+                                : QStringLiteral("controller not answering since %1").arg(time));
 }
 
 QByteArray DemoWindow::tabMessage() const

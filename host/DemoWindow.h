@@ -9,6 +9,8 @@ class IOManager;
 class MessageBus;
 class QAction;
 class QCheckBox;
+class QLabel;
+class QTime;
 class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
@@ -29,6 +31,8 @@ public:
     // One most-active check box per camera, c01 first.
     void setCameraCount(int count);
     void setControllerSummary(const QString& summary);
+    // The state of the command channel, kept in the status bar beside the summary.
+    void setChannelState(bool answering, const QTime& since);
 
     QMenu* trackingMenu() const { return m_trackingMenu; }
     QPlainTextEdit* logView() const { return m_logView; }
@@ -57,4 +61,5 @@ private:
     QLineEdit* m_order = nullptr;
     QVBoxLayout* m_activeLayout = nullptr;
     QList<QCheckBox*> m_activeBoxes;
+    QLabel* m_channelState = nullptr;
 };

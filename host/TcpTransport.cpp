@@ -1,13 +1,8 @@
 #include "TcpTransport.h"
 
-#include <QDeadlineTimer>
-#include <QTcpSocket>
-
-TcpTransport::TcpTransport(const QString& host, quint16 port) : m_host(host), m_port(port) {}
-
-TcpTransport::~TcpTransport()
+TcpTransport::TcpTransport(const QString& host, quint16 port)
+    : m_host(host), m_port(port), m_socket(MaxAnswerLine)
 {
-    disconnectFromController();
 }
 
 bool TcpTransport::parseAddress(const QString& text, QString* host, quint16* port, QString* error)
@@ -41,87 +36,68 @@ QString TcpTransport::description() const
     return QStringLiteral("%1:%2").arg(host).arg(m_port);
 }
 
-bool TcpTransport::isConnected() const
+void TcpTransport::dropConnection()
 {
-    return m_socket && m_socket->state() == QAbstractSocket::ConnectedState;
+    m_socket.close();
 }
 
-void TcpTransport::disconnectFromController()
-{
-    if (!m_socket)
-        return;
-    m_socket->abort();
-    m_socket.reset();
-}
-
-bool TcpTransport::failAndDrop(const QString& reason)
+bool TcpTransport::fail(const QString& reason, bool unreachable)
 {
     m_lastError = reason;
-    disconnectFromController();
-    return false;
-}
-
-bool TcpTransport::ensureConnected(int timeoutMs)
-{
-    if (m_socket) {
-        // Let the socket notice a close or bytes nobody asked for while it was idle: a closed
-        // connection is replaced before the request goes out instead of failing this exchange,
-        // and unsolicited bytes must not be read as the answer.
-        m_socket->waitForReadyRead(0);
-        if (isConnected() && m_socket->bytesAvailable() == 0)
-            return true;
-        disconnectFromController();
+    m_socket.close();
+    if (unreachable) {
+        m_unreachable = true;
+        m_retryAt.setRemainingTime(RetryAfterMs);
     }
-    m_socket = std::make_unique<QTcpSocket>();
-    m_socket->connectToHost(m_host, m_port);
-    if (m_socket->waitForConnected(timeoutMs))
-        return true;
-    return failAndDrop(
-        QStringLiteral("cannot connect to %1: %2").arg(description(), m_socket->errorString()));
+    return false;
 }
 
 bool TcpTransport::transact(const QByteArray& request, QByteArray* answer)
 {
-    const QDeadlineTimer deadline(m_timeoutMs);
-    const auto remaining = [&deadline] { return int(qMax<qint64>(0, deadline.remainingTime())); };
-
-    if (!ensureConnected(m_timeoutMs))
+    if (m_unreachable && !m_retryAt.hasExpired()) {
+        m_lastError = QStringLiteral("%1 is not reachable; next attempt in %2 ms")
+                          .arg(description())
+                          .arg(m_retryAt.remainingTime());
         return false;
-    if (m_socket->write(request + '\n') != request.size() + 1)
-        return failAndDrop(
-            QStringLiteral("cannot send to %1: %2").arg(description(), m_socket->errorString()));
-    m_socket->flush();
-
-    while (!m_socket->canReadLine()) {
-        if (m_socket->bytesAvailable() > MaxAnswerLine)
-            return failAndDrop(QStringLiteral("answer from %1 is longer than %2 bytes")
-                                   .arg(description())
-                                   .arg(MaxAnswerLine));
-        if (!m_socket->waitForReadyRead(remaining())) {
-            if (m_socket->state() != QAbstractSocket::ConnectedState ||
-                m_socket->error() == QAbstractSocket::RemoteHostClosedError)
-                return failAndDrop(QStringLiteral("%1 closed the connection").arg(description()));
-            return failAndDrop(QStringLiteral("no answer from %1 within %2 ms")
-                                   .arg(description())
-                                   .arg(m_timeoutMs));
-        }
     }
+    const int timeoutMs = m_unreachable ? qMin(m_timeoutMs, RetryTimeoutMs) : m_timeoutMs;
 
-    QByteArray line = m_socket->readLine();
-    if (line.size() > MaxAnswerLine + 1)
-        return failAndDrop(QStringLiteral("answer from %1 is longer than %2 bytes")
-                               .arg(description())
-                               .arg(MaxAnswerLine));
-    line.chop(1);
-    if (line.endsWith('\r'))
-        line.chop(1);
+    // A connection the controller closed while idle is replaced before the request goes out
+    // instead of failing this exchange; bytes nobody asked for must not be read as the answer.
+    if (m_socket.isOpen() && m_socket.checkIdle() != LineSocket::Idle::Quiet)
+        m_socket.close();
+    QString reason;
+    if (!m_socket.isOpen() && !m_socket.open(m_host, m_port, timeoutMs, &reason))
+        return fail(QStringLiteral("cannot connect to %1: %2").arg(description(), reason), true);
+    if (!m_socket.sendLine(request, &reason))
+        return fail(QStringLiteral("cannot send to %1: %2").arg(description(), reason), false);
+
+    QByteArray line;
+    switch (m_socket.readLine(timeoutMs, &line)) {
+    case LineSocket::Read::Line:
+        break;
+    case LineSocket::Read::Timeout:
+        return fail(
+            QStringLiteral("no answer from %1 within %2 ms").arg(description()).arg(timeoutMs),
+            true);
+    case LineSocket::Read::Closed:
+        return fail(QStringLiteral("%1 closed the connection").arg(description()), false);
+    case LineSocket::Read::TooLong:
+        return fail(QStringLiteral("answer from %1 is longer than %2 bytes")
+                        .arg(description())
+                        .arg(MaxAnswerLine),
+                    false);
+    case LineSocket::Read::Extra:
+        return fail(QStringLiteral("%1 sent more than one answer line").arg(description()), false);
+    case LineSocket::Read::Failed:
+        return fail(
+            QStringLiteral("cannot receive from %1: %2").arg(description(), m_socket.errorText()),
+            false);
+    }
     if (line.contains('\0'))
-        return failAndDrop(QStringLiteral("answer from %1 contains a NUL byte").arg(description()));
-    // One request, one line: anything more means the two sides no longer agree which answer
-    // belongs to which request.
-    if (m_socket->bytesAvailable() > 0)
-        return failAndDrop(QStringLiteral("%1 sent more than one answer line").arg(description()));
+        return fail(QStringLiteral("answer from %1 contains a NUL byte").arg(description()), false);
     *answer = line;
+    m_unreachable = false;
     m_lastError.clear();
     return true;
 }

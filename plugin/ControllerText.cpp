@@ -66,6 +66,13 @@ bool sendCommand(IOManager* io, const QString& command, QString* answer)
     return ok;
 }
 
+QString commandAnswer(IOManager* io, const QString& command)
+{
+    char buffer[IOManager::AnswerBufferSize] = {};
+    io->sendCommand(buffer, "%s", bytes(command).constData());
+    return fromBuffer(buffer);
+}
+
 bool setParameter(IOManager* io, const QString& text)
 {
     return io->setParameter("%s", bytes(text).constData()) == 0;

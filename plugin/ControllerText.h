@@ -40,6 +40,9 @@ QString fromBuffer(const char* buffer);
 bool getString(IOManager* io, const QString& name, QString* value);
 QString getStringOr(IOManager* io, const QString& name, const QString& fallback);
 bool sendCommand(IOManager* io, const QString& command, QString* answer);
+// The answer to a command whatever the outcome: a host may leave the controller's refusal in the
+// buffer, which is the only place its reason can come from. Empty when the host wrote nothing.
+QString commandAnswer(IOManager* io, const QString& command);
 bool setParameter(IOManager* io, const QString& text);
 bool getInt(IOManager* io, const QString& name, int* value);
 bool getDouble(IOManager* io, const QString& name, double* value);

@@ -8,6 +8,7 @@
 #include "plugin/IOManager.h"
 
 #include <QCoreApplication>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QScreen>
 #include <QStringList>
@@ -90,6 +91,15 @@ const std::vector<int>& columnTable()
 {
     static const std::vector<int> table = makeColumnTable();
     return table;
+}
+
+// Room for a window's title in its title bar: the text in a bold font, the window icon and the
+// close button.
+int titleWidth(const QWidget& window)
+{
+    QFont bold = window.font();
+    bold.setBold(true);
+    return QFontMetrics(bold).horizontalAdvance(window.windowTitle()) + 120;
 }
 
 } // namespace
@@ -281,6 +291,7 @@ int CalibrationProgressDlg::run_calibration(const char* type)
         tile->set_progressBar(0);
 
     m_calculating = false;
+    forget_silence();
     m_updateTimer.start();
 
     const QString active =
@@ -288,11 +299,16 @@ int CalibrationProgressDlg::run_calibration(const char* type)
     if (active != QLatin1String("none") && active != QLatin1String("err"))
         ControllerText::sendCommand(m_io, QStringLiteral("morvek2 tracking stop"), nullptr);
 
-    QString answer;
-    ControllerText::sendCommand(m_io, QStringLiteral("morvek2 cal %1 start").arg(m_type), &answer);
+    const QString answer =
+        ControllerText::commandAnswer(m_io, QStringLiteral("morvek2 cal %1 start").arg(m_type));
     if (answer == QLatin1String("morvek2 ok"))
         return exec();
     m_updateTimer.stop();
+    // The caller only learns "not run" and logs a cancel; without this line the operator could
+    // not tell a refusal from a cancel of their own.
+    ControllerText::log(m_io,
+                        QStringLiteral("Error: The controller did not start the calibration: %1")
+                            .arg(reasonOf(answer)));
     return 0;
 }
 
@@ -371,10 +387,58 @@ void CalibrationProgressDlg::update_cal_status()
         update_stepwise();
 }
 
+QString CalibrationProgressDlg::poll_activity(const QString& name)
+{
+    QString active;
+    if (ControllerText::getString(m_io, name, &active)) {
+        if (m_silenceShown) {
+            label_info->setText(m_infoBeforeSilence);
+            label_info->setVisible(m_infoVisibleBeforeSilence);
+        }
+        forget_silence();
+        return active;
+    }
+    if (m_unansweredPolls++ == 0)
+        m_unansweredSince.start();
+    // The timer ticks every 200 ms, so that many failed polls are at least the silence that
+    // counts; polls that themselves wait long let the clock decide first.
+    if (!m_silenceShown &&
+        (m_unansweredPolls >= UnansweredPolls || m_unansweredSince.hasExpired(UnansweredMs))) {
+        m_silenceShown = true;
+        // Asking the operator to move the wand would send them looking in the wrong place.
+        m_warningTimer.stop();
+        label_warning->hide();
+        m_infoBeforeSilence = label_info->text();
+        m_infoVisibleBeforeSilence = label_info->isVisibleTo(this);
+        label_info->setText(silenceNote());
+        label_info->show();
+    }
+    return active;
+}
+
+void CalibrationProgressDlg::forget_silence()
+{
+    m_silenceShown = false;
+    m_unansweredPolls = 0;
+    m_unansweredSince.invalidate();
+}
+
+QString CalibrationProgressDlg::silenceNote()
+{
+    return tr("<b><font color=red>The controller does not answer</font></b>");
+}
+
+QString CalibrationProgressDlg::reasonOf(const QString& answer)
+{
+    const QString quoted = quotedMessage(answer);
+    if (!quoted.isEmpty())
+        return quoted;
+    return answer.isEmpty() ? QStringLiteral("no answer") : answer;
+}
+
 void CalibrationProgressDlg::update_normal()
 {
-    const QString active =
-        ControllerText::getStringOr(m_io, QStringLiteral("status active"), QString());
+    const QString active = poll_activity(QStringLiteral("status active"));
     if (active == QLatin1String("cal")) {
         ControllerText::getDouble(m_io, QStringLiteral("status progress"), &s_overallFraction);
         const int percent = percentOf(s_overallFraction);
@@ -436,8 +500,7 @@ int CalibrationProgressDlg::poll_step_progress()
 
 void CalibrationProgressDlg::update_stepwise()
 {
-    const QString active =
-        ControllerText::getStringOr(m_io, QStringLiteral("status step_active"), QString());
+    const QString active = poll_activity(QStringLiteral("status step_active"));
     if (active == QLatin1String("cal 1") || active == QLatin1String("cal 2")) {
         ControllerText::getDouble(m_io, QStringLiteral("status progress"), &s_overallFraction);
         progressBar_overall->setValue(toIntClamped(s_overallFraction * 100.0));
@@ -469,12 +532,21 @@ void CalibrationProgressDlg::update_stepwise()
 
 void CalibrationProgressDlg::show_error(const QString& message)
 {
+    // The box closes and the caller logs a cancel; the log must keep the controller's reason.
+    ControllerText::log(m_io,
+                        QStringLiteral("Error: The calibration failed on the controller: %1")
+                            .arg(message.isEmpty() ? QStringLiteral("no reason given") : message));
     // The controller's text may carry markup; it is shown as it came.
     const QByteArray source = message.toUtf8();
     QMessageBox box(QMessageBox::Critical, tr("Calibration Error"),
                     QCoreApplication::translate("CalibrationProgressDlg", source.constData()),
                     QMessageBox::Ok, this);
     box.setTextFormat(Qt::PlainText);
+    // A short message makes a box narrower than its own title; the title bar then cuts it off.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(
+            new QSpacerItem(titleWidth(box), 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+            grid->rowCount(), 0, 1, grid->columnCount());
     box.exec();
 }
 

@@ -3,6 +3,7 @@
 #include "ui_CalibrationProgressDialog.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QPair>
 #include <QString>
 #include <QTimer>
@@ -73,6 +74,12 @@ private:
     void update_stepwise();
     int poll_step_progress();
     void show_error(const QString& message);
+    // Reads the activity state and, when the controller stays silent, says so in label_info.
+    QString poll_activity(const QString& name);
+    void forget_silence();
+    static QString silenceNote();
+    // The controller's quoted reason in an answer, or the answer itself.
+    static QString reasonOf(const QString& answer);
     QString step_name(int step) const;
 
     IOManager* m_io;
@@ -94,4 +101,12 @@ private:
     RoomCalMessageReceiver* m_receiver = nullptr;
     bool m_tilesEnabled = false;
     bool m_receiverRegistered = false;
+    // Polls of the activity state that failed in a row, and since when.
+    static constexpr int UnansweredPolls = 25;
+    static constexpr int UnansweredMs = 5000;
+    int m_unansweredPolls = 0;
+    bool m_silenceShown = false;
+    QElapsedTimer m_unansweredSince;
+    QString m_infoBeforeSilence;
+    bool m_infoVisibleBeforeSilence = true;
 };

@@ -4,6 +4,7 @@
 #include "plugin/ControllerText.h"
 
 #include <QHeaderView>
+#include <QLabel>
 #include <QShowEvent>
 #include <QTableWidgetItem>
 #include <cmath>
@@ -55,7 +56,7 @@ int RoomCalibrationResultDlg::update_and_exec()
     label_wand_res->setText(millimetres(wand[0]));
     label_wand_range->setText(millimetres(wand[1]));
 
-    fill_cameras();
+    const bool measured = fill_cameras();
 
     m_adjustmentFree = check_room_adjustment();
     if (!m_adjustmentFree && !m_recalibration)
@@ -66,11 +67,30 @@ int RoomCalibrationResultDlg::update_and_exec()
         label_roomAdjustment_reset_warning->setText(QString());
 
     pushButton_2->setFocus(Qt::OtherFocusReason);
+    if (!measured)
+        warn_empty_result();
     return exec();
 }
 
-void RoomCalibrationResultDlg::fill_cameras()
+void RoomCalibrationResultDlg::warn_empty_result()
 {
+    // A run the controller lost (restarted, or its results unreadable) would otherwise look like
+    // a poor but valid result, one Enter away from replacing the calibration in use.
+    auto* note = new QLabel(tr("<b><font color=red>This result holds no measurement: no camera "
+                               "used any frame.</font></b>"),
+                            this);
+    note->setObjectName(QStringLiteral("label_empty_result"));
+    note->setWordWrap(true);
+    vboxLayout->insertWidget(vboxLayout->indexOf(label_roomAdjustment_reset_warning), note);
+    // The focus stays on OK; it just no longer takes Enter.
+    pushButton_2->setAutoDefault(false);
+    pushButton_2->setDefault(false);
+    pushButton_3->setDefault(true);
+}
+
+bool RoomCalibrationResultDlg::fill_cameras()
+{
+    bool measured = false;
     int cameras = 0;
     if (m_io)
         ControllerText::getInt(m_io, QStringLiteral("camera number_of_cameras"), &cameras);
@@ -82,15 +102,17 @@ void RoomCalibrationResultDlg::fill_cameras()
         tableWidget->setItem(k - 1, 0, name);
 
         double residual[2] = {0.0, 0.0};
-        ControllerText::getDoubles(
-            m_io, QStringLiteral("roomcal cam_residual %1").arg(ControllerText::cameraName(k)),
-            residual, 2);
+        if (ControllerText::getDoubles(
+                m_io, QStringLiteral("roomcal cam_residual %1").arg(ControllerText::cameraName(k)),
+                residual, 2))
+            measured = measured || residual[1] > 0.0;
         tableWidget->setItem(k - 1, 1, new QTableWidgetItem(millimetres(residual[0])));
         tableWidget->setItem(k - 1, 2, new QTableWidgetItem(percent(residual[1])));
     }
 
     // Room for up to ten rows plus the header; more cameras scroll.
     tableWidget->setMinimumHeight(qMin(cameras + 1, 11) * 20 + 4);
+    return measured;
 }
 
 void RoomCalibrationResultDlg::accept()

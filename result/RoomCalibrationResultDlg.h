@@ -33,7 +33,9 @@ protected slots:
 private:
     bool check_room_adjustment();
     void reset_room_adjustment();
-    void fill_cameras();
+    // False when no camera used any frame, or none of their results could be read.
+    bool fill_cameras();
+    void warn_empty_result();
 
     IOManager* m_io;
     BackendVersions* m_versions;

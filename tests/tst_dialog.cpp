@@ -394,7 +394,9 @@ private slots:
         const QString one = "roomcal fixed_camera_min_number=1",
                       two = "roomcal fixed_camera_min_number=2";
         const QStringList run = {"cal step_pause room s01=no", "morvek2 cal room start=morvek2 ok",
-                                 "roomcal wand_residual=0.12345 1.5"};
+                                 "roomcal wand_residual=0.12345 1.5",
+                                 "morvek2 roomcal accept_new_calibration=morvek2 ok"};
+        const QString refusal = "morvek2 err 4 \"No new calibration to accept\"";
         auto row = [](const char* name, const char* version, const char* cameras,
                       const QStringList& answers, const QString& expected,
                       const QString& ending = {}) {
@@ -432,6 +434,21 @@ private slots:
         row("discarded", "1.23", "", run, duration + normal, "discarded");
         row("accepted", "1.23", "", run, duration + normal, "accepted");
         row("accepted without folder", "1.23", "", run, duration + normal, "accepted, no folder");
+        // Refusals are logged with the controller's reason; a refused accept is also marked in
+        // the record and told in a box.
+        row("start refused", "1.23", "",
+            {"cal step_pause room s01=no",
+             "morvek2 cal room start=morvek2 err 4 \"Cameras are not synchronized\""},
+            duration + normal +
+                "|logMessage Error: The controller did not start the calibration: "
+                "Cameras are not synchronized");
+        row("accept refused", "1.23", "",
+            run + QStringList{"morvek2 roomcal accept_new_calibration=" + refusal},
+            duration + normal +
+                "|logMessage Error: The controller did not adopt the new room calibration, "
+                "answer: " +
+                refusal,
+            "accepted, refused: " + refusal);
     }
 
     void calibrate()
@@ -441,6 +458,7 @@ private slots:
         QFETCH(QStringList, answers);
         QFETCH(QString, ending);
         const bool warned = ending.startsWith("At least"), accepted = ending.startsWith("accepted");
+        const QString refusal = ending.section("refused: ", 1);
         QTemporaryDir home; // the record file's folder lies there
         qputenv("HOME", home.path().toLocal8Bit());
         QFile file(home.path() + "/.OLV/MORVEK3/roomcal_out.txt");
@@ -459,6 +477,8 @@ private slots:
             driver.answer(QMessageBox::Ok, &title, &text);
         else if (!ending.isEmpty())
             driver.click("RoomCalibrationResultDialog", accepted ? "pushButton_2" : "pushButton_3");
+        if (!refusal.isEmpty())
+            driver.answer(QMessageBox::Ok, &title, &text);
         QString state;
         open(io, dialog, [&] {
             dialog.doubleSpinBox_duration->setValue(45.0);
@@ -475,16 +495,27 @@ private slots:
 
         // A warning leaves nothing after it.
         const int started = io.calls.indexOf("logMessage calibration started");
-        QTEST(io.calls.mid(0, started < 0 ? -1 : started + 1).join('|'), "expected");
-        QCOMPARE(text, warned ? ending : QString());
-        QCOMPARE(title, QString(warned ? "MORVEK3" : ""));
+        // Rows without a start answer are refused without a reason; that line is left out.
+        const QStringList refusals = io.calls.filter(
+            QRegularExpression("^logMessage Error: The controller.*(?<!: no answer)$"));
+        QTEST((io.calls.mid(0, started < 0 ? -1 : started + 1) + refusals).join('|'), "expected");
+        QCOMPARE(
+            text,
+            warned ? ending
+            : refusal.isEmpty()
+                ? QString()
+                : "The controller did not adopt the new room calibration and kept its previous "
+                  "calibration.\n\nAnswer of the controller: " +
+                      refusal);
+        QCOMPARE(title, QString(warned || !refusal.isEmpty() ? "MORVEK3" : ""));
         const QString outcome = ending.isEmpty() ? "canceled" : ending.section(',', 0, 0);
         QCOMPARE(io.logLines.filter(QRegularExpression("^calibration ")).join('|'),
                  warned ? "" : "calibration started|calibration " + outcome);
         QCOMPARE(state, QString(accepted ? "accepted" : "open"));
         // Only an accepted result is adopted, and then tracking is not restarted.
         if (!warned)
-            QCOMPARE(io.calls.mid(io.calls.lastIndexOf(QRegularExpression("^sendCommand .*"))),
+            QCOMPARE(io.calls.mid(io.calls.lastIndexOf(QRegularExpression("^sendCommand .*")))
+                         .filter(QRegularExpression("^(?!logMessage)")),
                      (accepted ? QStringList{"sendCommand morvek2 roomcal accept_new_calibration",
                                              "getString roomcal last_date"}
                                : QStringList{"sendCommand morvek2 tracking start"}));
@@ -508,7 +539,9 @@ private slots:
                               "morvek2 set tracking room c01 1 0 0 10% %1\n"
                               "morvek2 set tracking room c02 2 0 0 20% %1\n"
                               "morvek2 set tracking room c03 3 0 0 30% %1\n";
-        QCOMPARE(record, "# an earlier block\n" + (accepted ? block : QString()));
+        const QString mark =
+            refusal.isEmpty() ? QString() : "# not adopted by the controller: " + refusal + '\n';
+        QCOMPARE(record, "# an earlier block\n" + (accepted ? block + mark : QString()));
     }
 };
 

@@ -23,6 +23,8 @@ void prepare(CalibrationProgressDlg& dialog, FakeIOManager& io, const QString& t
     cameras < 0 ? io.fail("camera number_of_cameras")
                 : io.answer("camera number_of_cameras", QString::number(cameras));
     QCOMPARE(dialog.run_calibration(type.toLatin1().constData()), 0);
+    QCOMPARE(io.logLines.takeLast(),
+             "Error: The controller did not start the calibration: morvek2 error");
     io.calls.clear();
 }
 
@@ -209,6 +211,17 @@ void TestProgress::stallWarning()
     dialog.update_cal_status();
     dialog.update_cal_status();
     QVERIFY(!warningTimer->isActive());
+    // A controller that stops answering is named in the info line after 5 s of polls; its
+    // first answer brings the line back.
+    io.fail("status active");
+    for (int tick = 0; tick < 25; ++tick)
+        dialog.update_cal_status();
+    QCOMPARE(dialog.label_info->text(),
+             QStringLiteral("<b><font color=red>The controller does not answer</font></b>"));
+    QVERIFY(!dialog.label_info->isHidden());
+    io.clearFailure("status active");
+    dialog.update_cal_status();
+    QCOMPARE(dialog.label_info->text(), QStringLiteral("calculating..."));
     prepare(dialog, io, "hand", 0);
     running(io, {"0.2", "1 0.2", "40"});
     for (int tick = 0; tick < 3; ++tick)
@@ -288,7 +301,11 @@ void TestProgress::wholeRun_data()
                                << start + Tick + Tick + QStringList{Tick[0]};
     QTest::newRow("controller error")
         << "cal,cal,err" << 0 << "box" << 0
-        << start + Tick + QStringList{Tick[0], "sendCommand morvek2 get status err"};
+        << start + Tick +
+               QStringList{
+                   Tick[0], "sendCommand morvek2 get status err",
+                   "logMessage Error: The calibration failed on the controller: <b>Wand</b> "
+                   "%s not found"};
     // The number of polls before the click depends on timing, so they are left out.
     QTest::newRow("cancelled") << "cal" << 0 << "pb_cancel" << 0
                                << start + QStringList{"sendCommand morvek2 cal room stop"};
@@ -336,10 +353,14 @@ void TestProgress::wholeRun()
     if (action == QLatin1String("box"))
         driver.on("QMessageBox", [&](QWidget* w) {
             auto* b = qobject_cast<QMessageBox*>(w);
+            // The box is wide enough for its title in a bold title bar font.
+            QFont bold = b->font();
+            bold.setBold(true);
             box << b->windowTitle() << b->text()
-                << QString::number(b->textFormat() == Qt::PlainText &&
-                                   b->icon() == QMessageBox::Critical &&
-                                   b->parentWidget() == &dialog);
+                << QString::number(
+                       b->textFormat() == Qt::PlainText && b->icon() == QMessageBox::Critical &&
+                       b->parentWidget() == &dialog &&
+                       b->width() > QFontMetrics(bold).horizontalAdvance(b->windowTitle()) + 100);
             b->button(QMessageBox::Ok)->click();
         });
     const qint64 started = QDateTime::currentMSecsSinceEpoch();

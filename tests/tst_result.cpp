@@ -6,6 +6,7 @@
 #include "result/RoomCalibrationResultDlg.h"
 
 #include <QImage>
+#include <QLabel>
 
 namespace {
 const QString Identity = QStringLiteral("1 0 0 0 1 0 0 0 1");
@@ -80,20 +81,31 @@ void TestResult::adjustmentCheck()
 
 void TestResult::showsResults()
 {
-    for (int cameras : {0, 25}) {
+    // No camera, or none that used a frame (the second cannot be read), is no measurement: a note
+    // says so, and Enter on the focused OK falls through to Cancel.
+    for (int cameras : {0, 25, 2}) {
         FakeIOManager io;
         io.answer("roomcal wand_residual", "12.3 0.1234");
         io.answer("camera number_of_cameras", QString::number(cameras));
-        const QStringList residuals{"0.08 0.987", "0 0.999", "1.005 1.0", "2.5 0.005"};
-        for (int c = 0; c < 4; ++c)
+        const QStringList residuals =
+            cameras == 2 ? QStringList{"0.5 0"}
+                         : QStringList{"0.08 0.987", "0 0.999", "1.005 1.0", "2.5 0.005"};
+        for (int c = 0; c < residuals.size(); ++c)
             io.answer(QString::asprintf("roomcal cam_residual c%02d", c + 1), residuals[c]);
         RoomCalibrationResultDlg dlg(&io, nullptr, nullptr, false);
-        QTimer::singleShot(0, &dlg, &QDialog::reject);
-        QCOMPARE(dlg.update_and_exec(), int(QDialog::Rejected));
+        ModalDriver driver;
+        driver.on("RoomCalibrationResultDialog",
+                  [](QWidget* w) { QTest::keyClick(w->focusWidget(), Qt::Key_Return); });
+        QCOMPARE(dlg.update_and_exec(), int(cameras == 25));
+        const auto* note = dlg.findChild<QLabel*>("label_empty_result");
+        QCOMPARE(note ? note->text() : QString(),
+                 cameras == 25 ? QString()
+                               : QString("<b><font color=red>This result holds no measurement: "
+                                         "no camera used any frame.</font></b>"));
 
         QCOMPARE(dlg.label_wand_res->text() + ", " + dlg.label_wand_range->text(),
                  "12.30 mm, 0.12 mm");
-        QCOMPARE(dlg.tableWidget->minimumHeight(), cameras ? 224 : 24);
+        QCOMPARE(dlg.tableWidget->minimumHeight(), cameras == 25 ? 224 : cameras ? 64 : 24);
         QStringList rows;
         for (int row = 0; row < dlg.tableWidget->rowCount(); ++row)
             rows << dlg.tableWidget->item(row, 0)->text() + ' ' +
@@ -101,9 +113,11 @@ void TestResult::showsResults()
                         dlg.tableWidget->item(row, 2)->text();
         // Cameras that cannot be read show zeros.
         QCOMPARE(rows.mid(0, 4) + rows.mid(24),
-                 cameras ? QStringList({"c01 0.08 mm 98%", "c02 0.00 mm 99%", "c03 1.00 mm 100%",
-                                        "c04 2.50 mm 0%", "c25 0.00 mm 0%"})
-                         : QStringList());
+                 cameras == 25
+                     ? QStringList({"c01 0.08 mm 98%", "c02 0.00 mm 99%", "c03 1.00 mm 100%",
+                                    "c04 2.50 mm 0%", "c25 0.00 mm 0%"})
+                 : cameras ? QStringList({"c01 0.50 mm 0%", "c02 0.00 mm 0%"})
+                           : QStringList());
     }
 }
 

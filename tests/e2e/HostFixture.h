@@ -9,6 +9,7 @@
 #include "plugin/BackendVersions.h"
 
 #include <QAbstractButton>
+#include <QLabel>
 #include <QAction>
 #include <QTableWidget>
 #include <QtTest> // with the whole of Qt Core

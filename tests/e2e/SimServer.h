@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <csignal>
 #include <memory>
 
 // The simulated controller as a server process on a socket. Its scenario goes to a temporary
@@ -61,6 +62,9 @@ public:
         m_process.kill();
         m_process.waitForFinished(3000);
     }
+
+    // SIGSTOP or SIGCONT: a controller that stays connected but says nothing.
+    void pause(bool paused) { ::kill(pid_t(m_process.processId()), paused ? SIGSTOP : SIGCONT); }
 
     quint16 port() const { return m_port; }
 

@@ -186,16 +186,64 @@ private slots:
         QVERIFY(
             host.moduleLog().contains("Error: Cannot get information room calibration duration"));
 
-        // The same host, once the controller behaves: no late answer from before may be taken for
-        // an answer now, and the real state shows.
+        // The same host, once the controller behaves and the host tries again: no late answer
+        // from before may be taken for an answer now, and the real state shows.
         QCOMPARE(bad.listen(port), port);
         bad.setMode(BadController::Mode::Healthy);
+        QTest::qWait(TcpTransport::RetryAfterMs);
         QCOMPARE(openAndLeave(host), QString("30, 410, true, date and time of the last room "
                                              "calibration: 2026-12-05T10:20:30, Normal"));
     }
 
+    void silentControllerLeavesTheDialogQuick()
+    {
+        SimServer sim(R"({"extends": "default"})");
+        HostFixture host(sim.port());
+        QCOMPARE(sim.error() + host.attach(), QString());
+        sim.pause(true);
+        // The first read waits out the timeout; every later one fails at once.
+        QElapsedTimer clock;
+        qint64 opened = -1;
+        bool fallback = false;
+        ModalDriver driver(StepTimeoutMs);
+        driver.on("roomCalibration", [&](QWidget* dialog) {
+            opened = clock.restart();
+            fallback = !dialog->findChild<QWidget*>("pb_calibrate")->isEnabled();
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        });
+        clock.start();
+        QCOMPARE(host.run(driver), QString());
+        const qint64 escaped = clock.elapsed();
+        QVERIFY2(fallback && opened < 1500 && escaped < 300,
+                 qPrintable(
+                     QStringLiteral("open after %1 ms, Esc took %2 ms").arg(opened).arg(escaped)));
+
+        sim.pause(false);
+        QTest::qWait(TcpTransport::RetryAfterMs);
+        QVERIFY(openAndLeave(host).startsWith("30, 410, true"));
+    }
+
+    void controllerDiesDuringCalibration_data()
+    {
+        // What the operator does once the controller is gone: cancels the run, or, with the
+        // server restarted, meets a result that holds nothing and presses Enter or OK.
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QStringList>("log");
+        const QString refusal = "morvek2 err 4 \"No new calibration to accept\"";
+        QTest::newRow("cancel") << "cancel" << QStringList{"calibration canceled"};
+        QTest::newRow("restarted, Enter") << "enter" << QStringList{"calibration discarded"};
+        QTest::newRow("restarted, OK")
+            << "ok"
+            << QStringList{"room adjustment reset", "calibration accepted",
+                           "Error: The controller did not adopt the new room calibration, "
+                           "answer: " +
+                               refusal};
+    }
+
     void controllerDiesDuringCalibration()
     {
+        QFETCH(QString, action);
+        QFETCH(QStringList, log);
         SimServer sim(R"({"extends": "default", "run": {"stepPause": 0}})");
         const QByteArrayList before = sim.rooms();
         const QByteArray dateBefore = sim.ask("morvek2 get roomcal last_date");
@@ -210,35 +258,59 @@ private slots:
         QVERIFY(record.open(QIODevice::WriteOnly) && record.write(earlier) == earlier.size());
         record.close();
 
-        // A few polls against the live controller, a few against the dead one, then the operator
-        // gives up; the room calibration dialog stays open after a cancelled run.
+        // A few polls against the live controller, then it dies; the room calibration dialog
+        // stays open after a cancelled or discarded run.
         int requestsAtKill = -1;
+        QString note, box;
         ModalDriver driver(StepTimeoutMs);
         driver.click("roomCalibration", "pb_calibrate")
-            .on("CalibrationProgressDialog",
-                [&](QWidget* progress) {
-                    QTimer::singleShot(600, progress, [&] {
-                        sim.kill();
-                        requestsAtKill = host.transport().requests.size();
-                    });
+            .on("CalibrationProgressDialog", [&](QWidget* progress) {
+                QTimer::singleShot(600, progress, [&] {
+                    sim.kill();
+                    requestsAtKill = host.transport().requests.size();
+                    if (action != "cancel")
+                        sim.restart();
+                });
+                if (action == "cancel")
                     QTimer::singleShot(1800, progress, [progress] {
                         progress->findChild<QAbstractButton*>("pb_cancel")->click();
                     });
-                })
-            .click("roomCalibration", "pb_exit");
+            });
+        if (action != "cancel")
+            driver.on("RoomCalibrationResultDialog", [&](QWidget* result) {
+                note = result->findChild<QLabel*>("label_empty_result")->text();
+                if (action == "ok")
+                    result->findChild<QAbstractButton*>("pushButton_2")->click();
+                else
+                    QTest::keyClick(result->focusWidget(), Qt::Key_Return);
+            });
+        if (action == "ok")
+            driver.answer(QMessageBox::Ok, nullptr, &box);
+        else
+            driver.click("roomCalibration", "pb_exit");
         QCOMPARE(host.run(driver), QString());
         const QByteArrayList afterKill = host.transport().requests.mid(requestsAtKill);
-        QVERIFY2(requestsAtKill > 0 && afterKill.count("morvek2 get status active") >= 2 &&
-                     afterKill.contains("morvek2 cal room stop"),
+        QVERIFY2(requestsAtKill > 0 && afterKill.count("morvek2 get status active") >= 1 &&
+                     afterKill.contains("morvek2 cal room stop") == (action == "cancel"),
                  afterKill.join('\n').constData());
-        QCOMPARE(host.moduleLog(), QStringList({"calibration started", "calibration canceled"}));
-        QCOMPARE(host.record(), earlier);
+        QCOMPARE(host.moduleLog(), QStringList("calibration started") + log);
+        QCOMPARE(note.contains("no measurement"), action != "cancel");
+        QCOMPARE(box.contains("kept its previous calibration"), action == "ok");
+        // A block written all the same says that it was not adopted.
+        const QByteArray written = host.record();
+        QVERIFY(written.startsWith(earlier));
+        QCOMPARE(written.size() > earlier.size(), action == "ok");
+        if (action == "ok")
+            QVERIFY(written.endsWith("# not adopted by the controller: morvek2 err 4 \"No new "
+                                     "calibration to accept\"\n"));
 
         // Nothing of the broken run was adopted, and the host finds the restarted controller.
         QCOMPARE(sim.restart(), QString());
         QCOMPARE(sim.rooms(), before);
         QCOMPARE(sim.ask("morvek2 get roomcal last_date"), dateBefore);
-        QCOMPARE(sim.ask("morvek2 get tracking extra_scaling"), QByteArray("2"));
+        QCOMPARE(sim.ask("morvek2 get tracking extra_scaling"),
+                 QByteArray(action == "ok" ? "1" : "2"));
+        QTest::qWait(TcpTransport::RetryAfterMs);
         QVERIFY(openAndLeave(host).startsWith("30, 410, true"));
     }
 

@@ -13,8 +13,11 @@
 #include "sim/SimController.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QMenu>
 #include <QScopeGuard>
+#include <QRegularExpression>
+#include <QTcpServer>
 #include <functional>
 #include <memory>
 
@@ -174,6 +177,25 @@ private slots:
         for (const EventLog::Entry& entry : session.eventLog()->entries())
             steps += entry.source == "HISTORY" ? 1 : 0;
         QCOMPARE(steps, 9);
+    }
+
+    void statusBarTellsTheControllerIsGone()
+    {
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        DemoOptions options;
+        options.controllerHost = QStringLiteral("127.0.0.1");
+        options.controllerPort = closed.serverPort();
+        closed.close();
+        DemoSession session;
+        QString error;
+        QVERIFY2(session.start(options, &error), qPrintable(error));
+        auto* state = session.window()->findChild<QLabel*>("label_channelState");
+        QVERIFY(state);
+        QVERIFY2(QRegularExpression("^controller not answering since \\d\\d:\\d\\d:\\d\\d$")
+                     .match(state->text())
+                     .hasMatch(),
+                 qPrintable(state->text()));
     }
 
     void busDeliversWhileSubscriptionsChange()
