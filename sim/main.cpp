@@ -8,6 +8,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
@@ -139,9 +140,12 @@ int main(int argc, char** argv)
     std::printf("listening on 127.0.0.1:%u\n", unsigned(server.serverPort()));
     std::fflush(stdout);
     // After the banner, which clients wait for on the standard output.
-    if (!path.isEmpty())
-        std::fprintf(stderr, "morvek-sim: the state of %s is kept in %s\n", qPrintable(path),
-                     qPrintable(SimController::stateFilePath(path)));
+    if (!path.isEmpty()) {
+        const QString state = SimController::stateFilePath(path);
+        const bool writable = QFileInfo(QFileInfo(state).absolutePath()).isWritable();
+        std::fprintf(stderr, "morvek-sim: the state of %s is kept in %s%s\n", qPrintable(path),
+                     qPrintable(state), writable ? "" : " (not writable: every change is refused)");
+    }
 
     const int result = app.exec();
     server.close();
