@@ -25,7 +25,9 @@ struct Parser
                                                "offers no action).")};
     QCommandLineOption scenario{QStringLiteral("scenario"),
                                 QStringLiteral("Scenario of the simulated controller: a bundled "
-                                               "one by name (stall, failure, ...) or a file."),
+                                               "one by name (stall, failure, ...) or a file. A "
+                                               "file keeps its state beside it, a bundled one in "
+                                               "the state folder above."),
                                 QStringLiteral("NAME|FILE")};
     QCommandLineOption plugin{QStringLiteral("plugin"),
                               QStringLiteral("Plug-in file to load (default: the one named "
@@ -49,8 +51,9 @@ struct Parser
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
         parser.setApplicationDescription(
             QStringLiteral("Stand-in frontend that loads the room calibration module.\n"
-                           "Plug-in: %1\nBundled scenarios: %2")
-                .arg(PluginHost::defaultPluginPath(), BundledScenarios::directory()));
+                           "Plug-in: %1\nBundled scenarios: %2\nTheir state (per user): %3")
+                .arg(PluginHost::defaultPluginPath(), BundledScenarios::directory(),
+                     BundledScenarios::stateDirectory()));
         parser.addOptions({help, version, model, observer, scenario, plugin, controller, language});
     }
 };

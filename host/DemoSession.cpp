@@ -90,6 +90,10 @@ bool DemoSession::start(const DemoOptions& options, QString* error)
                 *error = QStringLiteral("scenario \"%1\": %2").arg(options.scenarioFile, reason);
                 return false;
             }
+            logHost(QCoreApplication::translate("DemoSession", "the state of %1 is kept in %2")
+                        .arg(QDir::toNativeSeparators(options.scenarioFile),
+                             QDir::toNativeSeparators(
+                                 SimController::stateFilePath(options.scenarioFile))));
         }
         // A scenario may bring its own version and model; options override both.
         if (options.versionGiven)

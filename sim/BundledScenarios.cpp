@@ -26,3 +26,19 @@ QString BundledScenarios::find(const QString& nameOrPath, QString* error)
                  .arg(nameOrPath, directory());
     return QString();
 }
+
+bool BundledScenarios::contains(const QString& file)
+{
+    if (!QCoreApplication::instance())
+        return false;
+    const QString folder = QFileInfo(QFileInfo(file).absolutePath()).canonicalFilePath();
+    return !folder.isEmpty() && folder == QFileInfo(directory()).canonicalFilePath();
+}
+
+QString BundledScenarios::stateDirectory()
+{
+    QString base = qEnvironmentVariable("XDG_STATE_HOME");
+    if (!QDir::isAbsolutePath(base))
+        base = QDir::homePath() + QStringLiteral("/.local/state");
+    return QDir::cleanPath(base + QStringLiteral("/roomcal/scenarios"));
+}

@@ -1,5 +1,6 @@
 #include "sim/SimController.h"
 
+#include "sim/BundledScenarios.h"
 #include "sim/SimScenario.h"
 
 #include <QDateTime>
@@ -918,7 +919,12 @@ SimController::~SimController() = default;
 QString SimController::stateFilePath(const QString& scenarioPath)
 {
     const QFileInfo info(scenarioPath);
-    return info.dir().filePath(info.completeBaseName() + QStringLiteral(".state.json"));
+    const QString name = info.completeBaseName() + QStringLiteral(".state.json");
+    // Users cannot write to an installed scenario's folder, and root should not; each user keeps
+    // the state of a bundled scenario in a folder of their own.
+    return BundledScenarios::contains(scenarioPath)
+               ? QDir(BundledScenarios::stateDirectory()).filePath(name)
+               : info.dir().filePath(name);
 }
 
 bool SimController::loadScenario(const QString& path, QString* error)
@@ -931,6 +937,9 @@ bool SimController::loadScenario(const QString& path, QString* error)
         return false;
     }
     const QString statePath = stateFilePath(path);
+    // The user's state folder may not exist yet; where it cannot be made, no lock can be taken
+    // either, and every change is refused naming the reason.
+    QDir().mkpath(QFileInfo(statePath).absolutePath());
     auto lock = std::make_unique<QLockFile>(statePath + QStringLiteral(".lock"));
     // Kept without time limit: a server that is still running is never stale, a dead one is.
     lock->setStaleLockTime(0);

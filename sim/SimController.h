@@ -17,11 +17,11 @@ public:
     SimController(const SimController&) = delete;
     SimController& operator=(const SimController&) = delete;
 
-    // JSON scenario file; a state file beside it ("<file>.state.json") keeps configuration changes
-    // across restarts.
+    // JSON scenario file; a state file (stateFilePath) keeps configuration changes across restarts.
     bool loadScenario(const QString& path, QString* error);
     bool loadScenarioJson(const QByteArray& json, QString* error); // no state file
-    // Where loadScenario keeps the state of a scenario file: "<dir>/<name>.state.json".
+    // Where loadScenario keeps the state of a scenario file: "<dir>/<name>.state.json", or for a
+    // bundled scenario "<BundledScenarios::stateDirectory()>/<name>.state.json".
     static QString stateFilePath(const QString& scenarioPath);
 
     // One request line in (no newline), one answer line out (no newline, at most 199 characters).

@@ -8,6 +8,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
@@ -47,14 +48,15 @@ int main(int argc, char** argv)
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Simulated tracking controller answering one request line with one "
-                       "answer line, on 127.0.0.1 only.\nBundled scenarios: %1")
-            .arg(BundledScenarios::directory()));
+                       "answer line, on 127.0.0.1 only.\nBundled scenarios: %1\nTheir state "
+                       "(per user): %2")
+            .arg(BundledScenarios::directory(), BundledScenarios::stateDirectory()));
     parser.addHelpOption();
     const QCommandLineOption scenarioOption(
         QStringLiteral("scenario"),
-        QStringLiteral("Scenario: a bundled one by name (stall, failure, ...) or a JSON file; its "
-                       "state is kept beside it. Without it the built-in default runs and nothing "
-                       "is saved."),
+        QStringLiteral("Scenario: a bundled one by name (stall, failure, ...) or a JSON file. A "
+                       "file keeps its state beside it, a bundled one in the state folder above. "
+                       "Without it the built-in default runs and nothing is saved."),
         QStringLiteral("name|file"));
     const QCommandLineOption portOption(QStringLiteral("port"),
                                         QStringLiteral("TCP port; 0 picks a free one."),
@@ -80,9 +82,10 @@ int main(int argc, char** argv)
     parser.process(app);
 
     SimController sim;
+    QString path;
     if (parser.isSet(scenarioOption)) {
         QString error;
-        const QString path = BundledScenarios::find(parser.value(scenarioOption), &error);
+        path = BundledScenarios::find(parser.value(scenarioOption), &error);
         if (path.isEmpty() || !sim.loadScenario(path, &error)) {
             std::fprintf(stderr, "morvek-sim: %s\n", qPrintable(error));
             return 2;
@@ -136,6 +139,13 @@ int main(int argc, char** argv)
     }
     std::printf("listening on 127.0.0.1:%u\n", unsigned(server.serverPort()));
     std::fflush(stdout);
+    // After the banner, which clients wait for on the standard output.
+    if (!path.isEmpty()) {
+        const QString state = SimController::stateFilePath(path);
+        const bool writable = QFileInfo(QFileInfo(state).absolutePath()).isWritable();
+        std::fprintf(stderr, "morvek-sim: the state of %s is kept in %s%s\n", qPrintable(path),
+                     qPrintable(state), writable ? "" : " (not writable: every change is refused)");
+    }
 
     const int result = app.exec();
     server.close();

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QByteArray>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <cstdio>
 
@@ -35,6 +36,9 @@ inline void messageHandler(QtMsgType type, const QMessageLogContext& context, co
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))                                        \
             qputenv("QT_QPA_PLATFORM", "offscreen");                                               \
         qInstallMessageHandler(TestKit::messageHandler);                                           \
+        /* Bundled scenarios keep their state here, apart from the developer's and other runs'. */ \
+        QTemporaryDir stateHome;                                                                   \
+        qputenv("XDG_STATE_HOME", QFile::encodeName(stateHome.path()));                            \
         QApplication app(argc, argv);                                                              \
         app.setAttribute(Qt::AA_Use96Dpi, true);                                                   \
         TestWatchdog watchdog;                                                                     \

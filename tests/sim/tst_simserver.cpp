@@ -107,6 +107,7 @@ private slots:
         QDir(m_dir.path()).rmdir("scenario.state.json");
         QFile::remove(m_dir.filePath("scenario.state.json"));
         QFile::remove(m_dir.filePath("fifo"));
+        QDir(qEnvironmentVariable("XDG_STATE_HOME") + "/roomcal").removeRecursively();
     }
 
     void linesAreCutAndBounded()
@@ -130,7 +131,8 @@ private slots:
     }
 
     // Each refusal ends the server before it listens, with exit code 2 and a message that names
-    // the file, the key and the reason. "beside" is what lies next to the scenario.
+    // the file, the key and the reason. "beside" is what lies next to the scenario's state; no
+    // JSON runs the bundled "default", whose state lies in the user's state folder.
     void refusedAtStart_data()
     {
         QTest::addColumn<QByteArray>("json");
@@ -167,6 +169,8 @@ private slots:
              "state.json: not a JSON object (unterminated array at offset 20)"},
             {"state is a folder", plain, "folder", "state.json: is a folder"},
             {"second server", plain, "server", "state.json: in use by morvek-sim (process"},
+            {"bundled, state is a folder", "", "folder", "state.json: is a folder"},
+            {"bundled, second server", "", "server", "state.json: in use by morvek-sim (process"},
         };
         for (const auto& row : rows)
             QTest::newRow(row.name) << row.json << row.beside << row.expected;
@@ -177,12 +181,15 @@ private slots:
         QFETCH(QByteArray, json);
         QFETCH(QString, beside);
         QFETCH(QString, expected);
-        const QString path = scenario(json), state = m_dir.filePath("scenario.state.json");
+        const QString bundledState =
+            qEnvironmentVariable("XDG_STATE_HOME") + "/roomcal/scenarios/default.state.json";
+        const QString path = json.isEmpty() ? "default" : scenario(json),
+                      state = json.isEmpty() ? bundledState : m_dir.filePath("scenario.state.json");
         std::unique_ptr<Server> first;
         if (beside == "fifo")
             QCOMPARE(::mkfifo(QFile::encodeName(m_dir.filePath("fifo")).constData(), 0600), 0);
         else if (beside == "folder")
-            QVERIFY(QDir(m_dir.path()).mkdir("scenario.state.json"));
+            QVERIFY(QDir().mkpath(state));
         else if (beside == "server")
             QVERIFY((first = std::make_unique<Server>(path, QStringList()))->port != 0);
         else if (!beside.isEmpty()) {
@@ -193,7 +200,8 @@ private slots:
         server.start(program(), {QStringLiteral("--scenario"), path});
         QVERIFY2(server.waitForFinished(5000), "the server did not refuse to start");
         const QString error = QString::fromLocal8Bit(server.readAllStandardError());
-        QVERIFY2(error.contains("scenario." + expected.replace("%1", m_dir.path())),
+        QVERIFY2(error.contains((json.isEmpty() ? state.chopped(10) : "scenario.") +
+                                expected.replace("%1", m_dir.path())),
                  qPrintable(error));
         QCOMPARE(server.exitCode(), 2);
     }
