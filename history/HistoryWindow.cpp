@@ -179,7 +179,10 @@ void HistoryWindow::reload()
     }
     QStringList skipped;
     for (const SkippedLine& line : m_history.skipped.mid(0, 50))
-        skipped << tr("line %1: %2: %3").arg(line.line).arg(line.reason, line.text.left(80));
+        skipped << tr("line %1: %2: %3")
+                       .arg(line.line)
+                       .arg(QCoreApplication::translate("RecordParser", qPrintable(line.reason)),
+                            line.text.left(80));
     m_status->setText(tr("%1 calibrations, %2 lines skipped in %3")
                           .arg(m_history.blocks.size())
                           .arg(m_history.skipped.size())
