@@ -15,6 +15,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QSaveFile>
+#include <QScreen>
 #include <QSet>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -134,7 +135,9 @@ HistoryWindow::HistoryWindow(const QString& path, IOManager* io, const HealthSet
     m_restore->setEnabled(false);
     if (!m_io)
         m_restore->setToolTip(tr("Needs a controller connection (--controller HOST:PORT)"));
-    resize(1000, 700);
+    // A 1366×768 screen, or 1600×1000 at a scale factor of 1.5, leaves less than the usual size;
+    // the frame a window manager adds needs room too.
+    resize(QSize(1280, 700).boundedTo(screen()->availableGeometry().size() - QSize(16, 40)));
     reload();
 }
 

@@ -151,7 +151,7 @@ Diese Kalibrierung kann derzeit nicht unterbrochen werden!</translation>
     </message>
     <message>
         <source>Serial</source>
-        <translation>Seriennummer</translation>
+        <translation>Serien-Nr.</translation>
     </message>
     <message>
         <source>Residual</source>
