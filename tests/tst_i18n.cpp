@@ -1,7 +1,9 @@
 // The German catalogue and the layouts: every text translated, nothing obsolete, the type name
 // compared under a translator, and every dialog on small and scaled screens in both languages.
 #include "dialog/RoomCalibrationDialog.h"
+#include "history/HistoryExport.h"
 #include "history/HistoryWindow.h"
+#include "history/RecordParser.h"
 #include "kit/FakeIOManager.h"
 #include "kit/ModalDriver.h"
 #include "kit/TestMain.h"
@@ -219,6 +221,11 @@ private slots:
                 record.write(block.toLatin1());
             }
             record.close();
+            // What programs read stays English under any catalogue.
+            const CalibrationHistory history = RecordParser::parseFile(record.fileName());
+            const auto flags = HealthRules::evaluate(history, HealthSettings());
+            QVERIFY(HistoryExport::csv(history, flags).contains(",low used share\n"));
+            QVERIFY(HistoryExport::json(history, flags).contains("used share 0.400 below 0.5"));
             HistoryWindow window(record.fileName());
             window.resize(screen - QSize(16, 40)); // as a window manager would maximise it
             window.show();
