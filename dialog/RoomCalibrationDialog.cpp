@@ -773,7 +773,7 @@ void RoomCalibrationDialog::report_refused_accept(const QString& answer)
     QMessageBox::warning(this, tr("MORVEK3"),
                          tr("The controller did not adopt the new room calibration and kept its "
                             "previous calibration.\n\nAnswer of the controller: %1")
-                             .arg(quoted),
+                             .arg(answer.isEmpty() ? tr("(no answer)") : answer),
                          QMessageBox::Ok);
 }
 

@@ -50,7 +50,7 @@ QVariant CalibrationListModel::data(const QModelIndex& index, int role) const
     if (role == Qt::ToolTipRole && index.column() == Flags) {
         QStringList reasons;
         for (const HealthFlag& flag : flags)
-            reasons << flag.reason;
+            reasons << flag.shown;
         if (!b.adopted)
             reasons << tr("not adopted by the controller: %1").arg(b.refusal);
         return reasons.join(QLatin1Char('\n'));
@@ -71,7 +71,7 @@ QVariant CalibrationListModel::data(const QModelIndex& index, int role) const
     case Worst:
         return HistoryExport::worstCamera(b);
     case Flags:
-        return HistoryExport::flagWords(b, flags);
+        return HistoryExport::flagWords(b, flags, QString(), HistoryExport::Words::Translated);
     }
     return QVariant();
 }

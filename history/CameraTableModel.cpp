@@ -53,14 +53,15 @@ QVariant CameraTableModel::data(const QModelIndex& index, int role) const
     if (!m_block || index.row() < 0 || index.row() >= rowCount())
         return QVariant();
     const CameraResult& camera = m_block->cameras.at(index.row());
-    const QString flags = HistoryExport::flagWords(*m_block, m_flags, camera.serial);
+    const QString flags = HistoryExport::flagWords(*m_block, m_flags, camera.serial,
+                                                   HistoryExport::Words::Translated);
     if (role == Qt::BackgroundRole && !flags.isEmpty())
         return QBrush(QColor(255, 224, 178));
     if (role == Qt::ToolTipRole) {
         QStringList reasons;
         for (const HealthFlag& flag : m_flags)
             if (flag.serial == camera.serial)
-                reasons << flag.reason;
+                reasons << flag.shown;
         return reasons.join(QLatin1Char('\n'));
     }
     if (role != Qt::DisplayRole)

@@ -13,6 +13,30 @@ bool isBaseline(const CalibrationBlock& block)
 {
     return block.adopted && block.complete();
 }
+
+QString slotNumber(int slot)
+{
+    return QStringLiteral("%1").arg(slot, 2, 10, QLatin1Char('0'));
+}
+
+// A flag says why twice: in English for what programs and logs read, and in the operator's
+// language for the window. The values go in at once, so a serial holding "%1" stays as it is.
+HealthFlag makeFlag(HealthFlag::Kind kind, const QString& serial, int slot, const char* text,
+                    const QStringList& values)
+{
+    const auto fill = [&values](const QString& pattern) {
+        switch (values.size()) {
+        case 2:
+            return pattern.arg(values.at(0), values.at(1));
+        case 3:
+            return pattern.arg(values.at(0), values.at(1), values.at(2));
+        default:
+            return pattern.arg(values.value(0), values.value(1), values.value(2), values.value(3));
+        }
+    };
+    return {kind, serial, slot, fill(QString::fromUtf8(text)),
+            fill(QCoreApplication::translate("HealthRules", text))};
+}
 } // namespace
 
 double HealthRules::median(QVector<double> values)
@@ -56,16 +80,16 @@ QVector<HealthFlag> HealthRules::outliers(const CalibrationBlock& block,
         if (sorted.size() >= qMax(2, settings.outlierMinCameras)) {
             const double others = medianOfOthers(camera.residual);
             if (camera.residual > settings.outlierFactor * others)
-                flags.append({HealthFlag::Outlier, camera.serial, camera.slot,
-                              tr("residual %1 above %2 × the median %3 of the other cameras")
-                                  .arg(number(camera.residual))
-                                  .arg(settings.outlierFactor)
-                                  .arg(number(others))});
+                flags.append(makeFlag(
+                    HealthFlag::Outlier, camera.serial, camera.slot,
+                    QT_TR_NOOP("residual %1 above %2 × the median %3 of the other cameras"),
+                    {number(camera.residual), QString::number(settings.outlierFactor),
+                     number(others)}));
         }
         if (camera.used < settings.minUsed)
-            flags.append(
-                {HealthFlag::LowUsed, camera.serial, camera.slot,
-                 tr("used share %1 below %2").arg(number(camera.used)).arg(settings.minUsed)});
+            flags.append(makeFlag(HealthFlag::LowUsed, camera.serial, camera.slot,
+                                  QT_TR_NOOP("used share %1 below %2"),
+                                  {number(camera.used), QString::number(settings.minUsed)}));
     }
     return flags;
 }
@@ -91,23 +115,20 @@ QVector<HealthFlag> HealthRules::changes(const CalibrationBlock& previous,
         now.insert(camera.serial, camera.slot);
         const auto found = before.constFind(camera.serial);
         if (found == before.constEnd())
-            flags.append({HealthFlag::Added, camera.serial, camera.slot,
-                          tr("camera %1 is new in slot c%2")
-                              .arg(camera.serial)
-                              .arg(camera.slot, 2, 10, QLatin1Char('0'))});
+            flags.append(makeFlag(HealthFlag::Added, camera.serial, camera.slot,
+                                  QT_TR_NOOP("camera %1 is new in slot c%2"),
+                                  {camera.serial, slotNumber(camera.slot)}));
         else if (found.value() != camera.slot)
-            flags.append({HealthFlag::Moved, camera.serial, camera.slot,
-                          tr("camera %1 moved from c%2 to c%3")
-                              .arg(camera.serial)
-                              .arg(found.value(), 2, 10, QLatin1Char('0'))
-                              .arg(camera.slot, 2, 10, QLatin1Char('0'))});
+            flags.append(
+                makeFlag(HealthFlag::Moved, camera.serial, camera.slot,
+                         QT_TR_NOOP("camera %1 moved from c%2 to c%3"),
+                         {camera.serial, slotNumber(found.value()), slotNumber(camera.slot)}));
     }
     for (const CameraResult& camera : previous.cameras)
         if (!now.contains(camera.serial))
-            flags.append({HealthFlag::Removed, camera.serial, camera.slot,
-                          tr("camera %1 of slot c%2 is gone")
-                              .arg(camera.serial)
-                              .arg(camera.slot, 2, 10, QLatin1Char('0'))});
+            flags.append(makeFlag(HealthFlag::Removed, camera.serial, camera.slot,
+                                  QT_TR_NOOP("camera %1 of slot c%2 is gone"),
+                                  {camera.serial, slotNumber(camera.slot)}));
     return flags;
 }
 
@@ -141,22 +162,20 @@ QVector<QVector<HealthFlag>> HealthRules::evaluate(const CalibrationHistory& his
         for (const CameraResult& camera : block.cameras) {
             const QVector<double> past = cameraHistory.value(camera.serial);
             if (drifts(camera.residual, past, settings))
-                flags.append({HealthFlag::Drift, camera.serial, camera.slot,
-                              tr("residual %1 above %2 × its median %3 of the last %4 "
-                                 "calibrations")
-                                  .arg(number(camera.residual))
-                                  .arg(settings.driftFactor)
-                                  .arg(number(median(past)))
-                                  .arg(past.size())});
+                flags.append(
+                    makeFlag(HealthFlag::Drift, camera.serial, camera.slot,
+                             QT_TR_NOOP("residual %1 above %2 × its median %3 of the "
+                                        "last %4 calibrations"),
+                             {number(camera.residual), QString::number(settings.driftFactor),
+                              number(median(past)), QString::number(past.size())}));
         }
         if (drifts(block.wandResidual, wandHistory, settings))
-            flags.append({HealthFlag::WandDrift, QString(), 0,
-                          tr("wand residual %1 above %2 × its median %3 of the last %4 "
-                             "calibrations")
-                              .arg(number(block.wandResidual))
-                              .arg(settings.driftFactor)
-                              .arg(number(median(wandHistory)))
-                              .arg(wandHistory.size())});
+            flags.append(
+                makeFlag(HealthFlag::WandDrift, QString(), 0,
+                         QT_TR_NOOP("wand residual %1 above %2 × its median %3 of the "
+                                    "last %4 calibrations"),
+                         {number(block.wandResidual), QString::number(settings.driftFactor),
+                          number(median(wandHistory)), QString::number(wandHistory.size())}));
         // A block cut short lists no cameras: that is no change of the room.
         if (previous >= 0 && block.complete())
             flags += changes(history.blocks.at(previous), block);
@@ -172,21 +191,14 @@ QVector<QVector<HealthFlag>> HealthRules::evaluate(const CalibrationHistory& his
 
 QString HealthRules::kindName(HealthFlag::Kind kind)
 {
-    switch (kind) {
-    case HealthFlag::Outlier:
-        return tr("outlier");
-    case HealthFlag::LowUsed:
-        return tr("low used share");
-    case HealthFlag::Drift:
-        return tr("drift");
-    case HealthFlag::WandDrift:
-        return tr("wand drift");
-    case HealthFlag::Added:
-        return tr("added");
-    case HealthFlag::Removed:
-        return tr("removed");
-    case HealthFlag::Moved:
-        return tr("moved");
-    }
-    return QString();
+    static const char* const names[] = {QT_TR_NOOP("outlier"), QT_TR_NOOP("low used share"),
+                                        QT_TR_NOOP("drift"),   QT_TR_NOOP("wand drift"),
+                                        QT_TR_NOOP("added"),   QT_TR_NOOP("removed"),
+                                        QT_TR_NOOP("moved")};
+    return QString::fromLatin1(names[kind]);
+}
+
+QString HealthRules::kindLabel(HealthFlag::Kind kind)
+{
+    return tr(kindName(kind).toLatin1().constData());
 }

@@ -22,7 +22,8 @@ struct HealthFlag
     Kind kind = Outlier;
     QString serial; // empty for the wand
     int slot = 0;
-    QString reason;
+    QString reason; // English, for exports, --check and logs
+    QString shown;  // the same in the operator's language, for the window
 };
 
 // The health rules as functions of the recorded values alone. A block the controller did not
@@ -52,6 +53,7 @@ public:
     static int previousAdopted(const CalibrationHistory& history, int index);
     // Outliers and drift say something about a camera's quality; the rest are changes.
     static bool isQuality(HealthFlag::Kind kind) { return kind < HealthFlag::Added; }
-    // The kinds as short words for tables and exports.
+    // The kinds as short words: English for exports, translated for the window.
     static QString kindName(HealthFlag::Kind kind);
+    static QString kindLabel(HealthFlag::Kind kind);
 };

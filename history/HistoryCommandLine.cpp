@@ -41,71 +41,93 @@ bool HistoryCommandLine::wantsConsole(const QStringList& arguments)
 bool HistoryCommandLine::parse(const QStringList& arguments, QString* error)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        tr("Shows the history of accepted room calibrations, checks the cameras' health and puts "
-           "a recorded calibration back on the controller. Without an output option it opens "
-           "its window."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Shows the history of accepted room calibrations, checks the cameras' health and puts "
+        "a recorded calibration back on the controller. Without an output option it opens "
+        "its window."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(
         QStringLiteral("FILE"),
-        tr("The calibration record (default: %1).").arg(RecordParser::defaultPath()),
+        QStringLiteral("The calibration record (default: %1).").arg(RecordParser::defaultPath()),
         QStringLiteral("[FILE]"));
-    const QCommandLineOption summary(QStringLiteral("summary"), tr("Print a table, newest first."));
-    const QCommandLineOption json(QStringLiteral("json"), tr("Print the history as JSON."));
-    const QCommandLineOption csv(QStringLiteral("csv"), tr("Print one CSV row per camera."));
-    const QCommandLineOption check(QStringLiteral("check"),
-                                   tr("Exit with 1 when a health rule fires on the newest adopted "
-                                      "calibration, and say why."));
-    const QCommandLineOption verify(QStringLiteral("verify"),
-                                    tr("Exit with 0 when the controller holds the newest adopted "
-                                       "calibration, 1 when it does not."));
+    const QCommandLineOption summary(QStringLiteral("summary"),
+                                     QStringLiteral("Print a table, newest first."));
+    const QCommandLineOption json(QStringLiteral("json"),
+                                  QStringLiteral("Print the history as JSON."));
+    const QCommandLineOption csv(QStringLiteral("csv"),
+                                 QStringLiteral("Print one CSV row per camera."));
+    const QCommandLineOption check(
+        QStringLiteral("check"),
+        QStringLiteral("Exit with 1 when a health rule fires on the newest adopted "
+                       "calibration, and say why."));
+    const QCommandLineOption verify(
+        QStringLiteral("verify"),
+        QStringLiteral("Exit with 0 when the controller holds the newest adopted "
+                       "calibration, 1 when it does not."));
     const QCommandLineOption restore(QStringLiteral("restore"),
-                                     tr("Put calibration N (the # column) back on the "
-                                        "controller."),
+                                     QStringLiteral("Put calibration N (the # column) back on the "
+                                                    "controller."),
                                      QStringLiteral("N"));
     const QCommandLineOption controller(QStringLiteral("controller"),
-                                        tr("The controller to verify or restore."),
+                                        QStringLiteral("The controller to verify or restore."),
                                         QStringLiteral("HOST:PORT"));
-    const QCommandLineOption yes(QStringLiteral("yes"), tr("Restore without asking."));
-    const QCommandLineOption dryRun(QStringLiteral("dry-run"),
-                                    tr("With --restore: print the commands, send nothing."));
-    const QCommandLineOption outlierFactor(QStringLiteral("outlier-factor"),
-                                           tr("Outlier: residual above X × the median of the "
-                                              "other cameras (default 2)."),
-                                           QStringLiteral("X"));
-    const QCommandLineOption outlierMin(QStringLiteral("outlier-min-cameras"),
-                                        tr("Outlier rule only with at least N cameras (default "
-                                           "3)."),
-                                        QStringLiteral("N"));
+    const QCommandLineOption yes(QStringLiteral("yes"), QStringLiteral("Restore without asking."));
+    const QCommandLineOption language(
+        QStringLiteral("language"),
+        QStringLiteral("The window's language, such as de or en (default: the system's when there "
+                       "is a catalogue for it). Console output stays English."),
+        QStringLiteral("LANG"));
+    const QCommandLineOption dryRun(
+        QStringLiteral("dry-run"),
+        QStringLiteral("With --restore: print the commands, send nothing."));
+    const QCommandLineOption outlierFactor(
+        QStringLiteral("outlier-factor"),
+        QStringLiteral("Outlier: residual above X × the median of the "
+                       "other cameras (default 2)."),
+        QStringLiteral("X"));
+    const QCommandLineOption outlierMin(
+        QStringLiteral("outlier-min-cameras"),
+        QStringLiteral("Outlier rule only with at least N cameras (default "
+                       "3)."),
+        QStringLiteral("N"));
     const QCommandLineOption minUsed(QStringLiteral("min-used"),
-                                     tr("Outlier: used share below X (default 0.5)."),
+                                     QStringLiteral("Outlier: used share below X (default 0.5)."),
                                      QStringLiteral("X"));
-    const QCommandLineOption driftFactor(QStringLiteral("drift-factor"),
-                                         tr("Drift: residual above X × its own median (default "
-                                            "1.5)."),
-                                         QStringLiteral("X"));
-    const QCommandLineOption driftWindow(QStringLiteral("drift-window"),
-                                         tr("Drift: median over the last N calibrations (default "
-                                            "5)."),
-                                         QStringLiteral("N"));
-    const QCommandLineOption driftMin(QStringLiteral("drift-min-history"),
-                                      tr("Drift: only with at least N earlier calibrations "
-                                         "(default 3)."),
-                                      QStringLiteral("N"));
+    const QCommandLineOption driftFactor(
+        QStringLiteral("drift-factor"),
+        QStringLiteral("Drift: residual above X × its own median (default "
+                       "1.5)."),
+        QStringLiteral("X"));
+    const QCommandLineOption driftWindow(
+        QStringLiteral("drift-window"),
+        QStringLiteral("Drift: median over the last N calibrations (default "
+                       "5)."),
+        QStringLiteral("N"));
+    const QCommandLineOption driftMin(
+        QStringLiteral("drift-min-history"),
+        QStringLiteral("Drift: only with at least N earlier calibrations "
+                       "(default 3)."),
+        QStringLiteral("N"));
     parser.addOptions({summary, json, csv, check, verify, restore, controller, yes, dryRun,
-                       outlierFactor, outlierMin, minUsed, driftFactor, driftWindow, driftMin});
+                       language, outlierFactor, outlierMin, minUsed, driftFactor, driftWindow,
+                       driftMin});
     parser.process(arguments); // --help, --version and unknown options end the program here
 
     const QStringList files = parser.positionalArguments();
     if (files.size() > 1) {
-        *error = tr("only one record file, please");
+        *error = QStringLiteral("only one record file, please");
         return false;
     }
     m_file = files.isEmpty() ? RecordParser::defaultPath() : files.first();
     m_controller = parser.value(controller);
     m_yes = parser.isSet(yes);
     m_dryRun = parser.isSet(dryRun);
+    m_language = parser.value(language).trimmed();
+    if (parser.isSet(language) && m_language.isEmpty()) {
+        *error = QStringLiteral("--language wants a language such as de or en");
+        return false;
+    }
 
     const auto number = [&](const QCommandLineOption& option, auto* value, auto minimum) {
         if (!parser.isSet(option))
@@ -113,8 +135,9 @@ bool HistoryCommandLine::parse(const QStringList& arguments, QString* error)
         bool ok = false;
         const double parsed = parser.value(option).toDouble(&ok);
         if (!ok || parsed < minimum || parsed != parsed) {
-            *error =
-                tr("--%1 expects a number of at least %2").arg(option.names().first()).arg(minimum);
+            *error = QStringLiteral("--%1 expects a number of at least %2")
+                         .arg(option.names().first())
+                         .arg(minimum);
             return false;
         }
         *value = static_cast<std::remove_pointer_t<decltype(value)>>(parsed);
@@ -138,16 +161,17 @@ bool HistoryCommandLine::parse(const QStringList& arguments, QString* error)
             ++modes;
         }
     if (modes > 1) {
-        *error = tr("choose one of --summary, --json, --csv, --check, --verify and --restore");
+        *error = QStringLiteral(
+            "choose one of --summary, --json, --csv, --check, --verify and --restore");
         return false;
     }
     if (m_dryRun && m_mode != Mode::Restore) {
-        *error = tr("--dry-run goes with --restore N");
+        *error = QStringLiteral("--dry-run goes with --restore N");
         return false;
     }
     if ((m_mode == Mode::Verify || (m_mode == Mode::Restore && !m_dryRun)) &&
         m_controller.isEmpty()) {
-        *error = tr("--verify and --restore need --controller HOST:PORT");
+        *error = QStringLiteral("--verify and --restore need --controller HOST:PORT");
         return false;
     }
     return true;
@@ -157,12 +181,15 @@ int HistoryCommandLine::run()
 {
     const CalibrationHistory history = RecordParser::parseFile(m_file);
     if (!history.fileFound) {
-        err(tr("Error: cannot read %1").arg(QDir::toNativeSeparators(m_file)));
+        err(QStringLiteral("Error: cannot read %1").arg(QDir::toNativeSeparators(m_file)));
         return Unusable;
     }
     // Never silently: every line that fitted no calibration is named.
     for (const SkippedLine& line : history.skipped)
-        err(tr("%1:%2: skipped (%3): %4").arg(m_file).arg(line.line).arg(line.reason, line.text));
+        err(QStringLiteral("%1:%2: skipped (%3): %4")
+                .arg(m_file)
+                .arg(line.line)
+                .arg(line.reason, line.text));
     const QVector<QVector<HealthFlag>> flags = HealthRules::evaluate(history, m_settings);
 
     switch (m_mode) {
@@ -180,16 +207,16 @@ int HistoryCommandLine::run()
     case Mode::Check: {
         const int newest = history.newestAdopted();
         if (newest < 0) {
-            out(tr("no adopted calibration in %1\n").arg(m_file));
+            out(QStringLiteral("no adopted calibration in %1\n").arg(m_file));
             return Ok;
         }
         const CalibrationBlock& block = history.blocks.at(newest);
         for (const HealthFlag& flag : flags.at(newest))
-            out(tr("calibration %1 (%2): %3: %4\n")
+            out(QStringLiteral("calibration %1 (%2): %3: %4\n")
                     .arg(block.number)
                     .arg(block.displayDate(), HealthRules::kindName(flag.kind), flag.reason));
         if (flags.at(newest).isEmpty())
-            out(tr("calibration %1 (%2): no rule fires\n")
+            out(QStringLiteral("calibration %1 (%2): no rule fires\n")
                     .arg(block.number)
                     .arg(block.displayDate()));
         return flags.at(newest).isEmpty() ? Ok : Fired;
@@ -206,15 +233,17 @@ int HistoryCommandLine::runController(const CalibrationHistory& history)
     const int index = m_mode == Mode::Verify ? history.newestAdopted() : m_restore - 1;
     if (index < 0 || index >= history.blocks.size()) {
         err(m_mode == Mode::Verify
-                ? tr("Error: no adopted calibration in %1").arg(m_file)
-                : tr("Error: there is no calibration %1 in %2").arg(m_restore).arg(m_file));
+                ? QStringLiteral("Error: no adopted calibration in %1").arg(m_file)
+                : QStringLiteral("Error: there is no calibration %1 in %2")
+                      .arg(m_restore)
+                      .arg(m_file));
         return Unusable;
     }
     const CalibrationBlock& block = history.blocks.at(index);
     QStringList commands;
     QString error;
     if (!RecordParser::readCommands(m_file, block, &commands, &error)) {
-        err(tr("Error: %1").arg(error));
+        err(QStringLiteral("Error: %1").arg(error));
         return Unusable;
     }
     if (m_dryRun) {
@@ -224,7 +253,7 @@ int HistoryCommandLine::runController(const CalibrationHistory& history)
     QString host;
     quint16 port = 0;
     if (!TcpTransport::parseAddress(m_controller, &host, &port, &error)) {
-        err(tr("Error: --controller: %1").arg(error));
+        err(QStringLiteral("Error: --controller: %1").arg(error));
         return Unusable;
     }
     TcpTransport transport(host, port);
@@ -238,7 +267,8 @@ int HistoryCommandLine::runController(const CalibrationHistory& history)
         report = transaction.restore(block, commands, [yes](const RestoreTransaction::Plan& plan) {
             if (yes)
                 return true;
-            err(tr("Restore calibration %1 of %2 on configuration %3, cameras %4? [y/N]")
+            err(QStringLiteral(
+                    "Restore calibration %1 of %2 on configuration %3, cameras %4? [y/N]")
                     .arg(plan.block)
                     .arg(plan.date, plan.configuration, plan.cameras.join(QStringLiteral(", "))));
             std::string answer;

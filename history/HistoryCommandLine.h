@@ -2,17 +2,15 @@
 
 #include "HealthRules.h"
 
-#include <QCoreApplication>
 #include <QStringList>
 
 class QCommandLineParser;
 
 // roomcal-history's options and the runs that need no window. Exit codes: 0 fine, 1 a rule fired,
 // the controller differs or a restore failed, 2 bad use or an unreadable file or controller.
+// Everything it prints is English: scripts and logs read it, and console runs load no catalogue.
 class HistoryCommandLine
 {
-    Q_DECLARE_TR_FUNCTIONS(HistoryCommandLine)
-
 public:
     enum Exit { Ok = 0, Fired = 1, Unusable = 2 };
 
@@ -27,6 +25,7 @@ public:
 
     QString file() const { return m_file; }
     QString controller() const { return m_controller; }
+    QString language() const { return m_language; } // empty: the system's
     HealthSettings settings() const { return m_settings; }
 
 private:
@@ -36,6 +35,7 @@ private:
     Mode m_mode = Mode::Window;
     QString m_file;
     QString m_controller;
+    QString m_language;
     int m_restore = 0;
     bool m_yes = false;
     bool m_dryRun = false;

@@ -39,19 +39,24 @@ QString HistoryExport::worstCamera(const CalibrationBlock& block)
 }
 
 QString HistoryExport::flagWords(const CalibrationBlock& block, const QVector<HealthFlag>& flags,
-                                 const QString& serial)
+                                 const QString& serial, Words language)
 {
+    const bool translated = language == Words::Translated;
+    const auto text = [translated](const char* english) {
+        return translated ? tr(english) : QString::fromLatin1(english);
+    };
     QStringList words;
     if (serial.isNull()) {
         if (!block.adopted)
-            words << tr("not adopted");
+            words << text(QT_TR_NOOP("not adopted"));
         if (!block.complete())
-            words << tr("incomplete");
+            words << text(QT_TR_NOOP("incomplete"));
     }
     for (const HealthFlag& flag : flags) {
         if (!serial.isNull() && flag.serial != serial)
             continue;
-        const QString word = HealthRules::kindName(flag.kind);
+        const QString word =
+            translated ? HealthRules::kindLabel(flag.kind) : HealthRules::kindName(flag.kind);
         if (!words.contains(word))
             words << word;
     }
@@ -60,8 +65,11 @@ QString HistoryExport::flagWords(const CalibrationBlock& block, const QVector<He
 
 QString HistoryExport::summary(const CalibrationHistory& history, const Flags& flags)
 {
-    const QStringList headers = {tr("#"),     tr("Date"),  tr("Cameras"), tr("Wand"),
-                                 tr("Range"), tr("Worst"), tr("Flags")};
+    // The summary is console output, which stays English like every output for scripts.
+    const QStringList headers = {QStringLiteral("#"),       QStringLiteral("Date"),
+                                 QStringLiteral("Cameras"), QStringLiteral("Wand"),
+                                 QStringLiteral("Range"),   QStringLiteral("Worst"),
+                                 QStringLiteral("Flags")};
     QVector<QStringList> rows;
     for (int i = history.blocks.size() - 1; i >= 0; --i) {
         const CalibrationBlock& block = history.blocks.at(i);

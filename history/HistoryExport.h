@@ -20,8 +20,10 @@ public:
 
     // The camera with the highest residual, "c03 7311 (0.412)"; empty without values.
     static QString worstCamera(const CalibrationBlock& block);
-    // The flags of one block, or of one camera of it, as short words.
+    // The flags of one block, or of one camera of it (serial not null), as short words: English
+    // for exports, in the operator's language for the window.
+    enum class Words { English, Translated };
     static QString flagWords(const CalibrationBlock& block, const QVector<HealthFlag>& flags,
-                             const QString& serial = QString());
+                             const QString& serial = QString(), Words words = Words::English);
     static QString number(double value); // three decimals, empty for no value
 };

@@ -15,6 +15,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QSaveFile>
+#include <QScreen>
 #include <QSet>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -134,7 +135,9 @@ HistoryWindow::HistoryWindow(const QString& path, IOManager* io, const HealthSet
     m_restore->setEnabled(false);
     if (!m_io)
         m_restore->setToolTip(tr("Needs a controller connection (--controller HOST:PORT)"));
-    resize(1000, 700);
+    // A 1366×768 screen, or 1600×1000 at a scale factor of 1.5, leaves less than the usual size;
+    // the frame a window manager adds needs room too.
+    resize(QSize(1280, 700).boundedTo(screen()->availableGeometry().size() - QSize(16, 40)));
     reload();
 }
 
@@ -179,7 +182,10 @@ void HistoryWindow::reload()
     }
     QStringList skipped;
     for (const SkippedLine& line : m_history.skipped.mid(0, 50))
-        skipped << tr("line %1: %2: %3").arg(line.line).arg(line.reason, line.text.left(80));
+        skipped << tr("line %1: %2: %3")
+                       .arg(line.line)
+                       .arg(QCoreApplication::translate("RecordParser", qPrintable(line.reason)),
+                            line.text.left(80));
     m_status->setText(tr("%1 calibrations, %2 lines skipped in %3")
                           .arg(m_history.blocks.size())
                           .arg(m_history.skipped.size())

@@ -142,15 +142,16 @@ CalibrationHistory RecordParser::parse(QIODevice* device)
     return std::move(parser.m_history);
 }
 
-void RecordParser::skip(const char* data, int size, const QString& reason)
+void RecordParser::skip(const char* data, int size, const char* reason)
 {
-    m_history.skipped.append({m_line, decode(data, size), reason});
+    // English, as exports carry it; the window translates it when it shows it.
+    m_history.skipped.append({m_line, decode(data, size), QString::fromLatin1(reason)});
 }
 
 CalibrationBlock* RecordParser::current(const char* data, int size)
 {
     if (m_history.blocks.isEmpty()) {
-        skip(data, size, tr("before the first calibration"));
+        skip(data, size, QT_TRANSLATE_NOOP("RecordParser", "before the first calibration"));
         return nullptr;
     }
     return &m_history.blocks.last();
@@ -173,7 +174,7 @@ void RecordParser::feed(const char* data, int size, qint64 offset)
             static_cast<const char*>(std::memchr(number, ' ', size_t(data + size - number)));
         int slot = 0;
         if (!end || !toSlot(number, end, &slot) || slot != block->commandCount + 1) {
-            skip(data, size, tr("command out of camera order"));
+            skip(data, size, QT_TRANSLATE_NOOP("RecordParser", "command out of camera order"));
             return;
         }
         if (block->commandCount == 0)
@@ -196,7 +197,7 @@ void RecordParser::feed(const char* data, int size, qint64 offset)
         if (!block)
             return;
         if (!block->cameras.isEmpty() || block->wandResidual == block->wandResidual) {
-            skip(data, size, tr("wand line out of order"));
+            skip(data, size, QT_TRANSLATE_NOOP("RecordParser", "wand line out of order"));
             return;
         }
         const char* value = data + sizeof(Wand) - 1;
@@ -205,7 +206,7 @@ void RecordParser::feed(const char* data, int size, qint64 offset)
         if (range == data + size || !toDouble(value, range, &block->wandResidual) ||
             !toDouble(range + sizeof(WandRange) - 1, data + size, &block->wandRange)) {
             block->wandResidual = block->wandRange = NoValue;
-            skip(data, size, tr("wand values not readable"));
+            skip(data, size, QT_TRANSLATE_NOOP("RecordParser", "wand values not readable"));
         }
     } else if (startsWith(data, size, NotAdopted)) {
         CalibrationBlock* block = current(data, size);
@@ -214,7 +215,7 @@ void RecordParser::feed(const char* data, int size, qint64 offset)
         block->adopted = false;
         block->refusal = decode(data + sizeof(NotAdopted) - 1, size - int(sizeof(NotAdopted)) + 1);
     } else {
-        skip(data, size, tr("not part of a calibration record"));
+        skip(data, size, QT_TRANSLATE_NOOP("RecordParser", "not part of a calibration record"));
     }
 }
 
@@ -243,7 +244,7 @@ void RecordParser::addCamera(CalibrationBlock* block, const char* data, int size
     if (!open || open + 1 >= end || open[1] != '(' || close == end ||
         !toSlot(number, open, &camera.slot) || camera.slot != block->cameras.size() + 1 ||
         block->commandCount > 0) {
-        skip(data, size, tr("camera line out of order"));
+        skip(data, size, QT_TRANSLATE_NOOP("RecordParser", "camera line out of order"));
         return;
     }
     // The serial is the description's second word; a description of one word is its own key.

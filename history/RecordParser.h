@@ -31,7 +31,7 @@ public:
 private:
     RecordParser() = default;
     void feed(const char* data, int size, qint64 offset);
-    void skip(const char* data, int size, const QString& reason);
+    void skip(const char* data, int size, const char* reason);
     CalibrationBlock* current(const char* data, int size);
     void addCamera(CalibrationBlock* block, const char* data, int size);
     QString shared(const char* data, int size);

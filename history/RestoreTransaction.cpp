@@ -66,11 +66,11 @@ bool RestoreTransaction::send(const QString& command, QString* problem)
     char answer[IOManager::AnswerBufferSize] = {};
     // The command is data from the record: it goes through "%s", never as the format.
     if (m_io->sendCommand(answer, "%s", command.toLatin1().constData()) != 0) {
-        *problem = tr("refused or no answer");
+        *problem = QStringLiteral("refused or no answer");
         return false;
     }
     if (qstrcmp(answer, "morvek2 ok") != 0) {
-        *problem = tr("answered \"%1\"").arg(QString::fromLatin1(answer));
+        *problem = QStringLiteral("answered \"%1\"").arg(QString::fromLatin1(answer));
         return false;
     }
     return true;
@@ -82,11 +82,12 @@ bool RestoreTransaction::checkCameras(const CalibrationBlock& block, QString* di
     int count = 0;
     if (m_io->getInt(&count, "%s", "camera number_of_cameras") != 0) {
         report->reached = false;
-        *difference = tr("the controller does not tell its number of cameras; nothing was changed");
+        *difference = QStringLiteral(
+            "the controller does not tell its number of cameras; nothing was changed");
         return false;
     }
     if (count != block.cameras.size()) {
-        *difference = tr("the controller has %1 cameras, the calibration %2")
+        *difference = QStringLiteral("the controller has %1 cameras, the calibration %2")
                           .arg(count)
                           .arg(block.cameras.size());
         return false;
@@ -95,7 +96,7 @@ bool RestoreTransaction::checkCameras(const CalibrationBlock& block, QString* di
     for (const CameraResult& camera : block.cameras) {
         char text[IOManager::AnswerBufferSize] = {};
         if (m_io->getString(text, "camera camera %s", qPrintable(slotName(camera.slot))) != 0) {
-            differences << tr("%1: no answer").arg(slotName(camera.slot));
+            differences << QStringLiteral("%1: no answer").arg(slotName(camera.slot));
             continue;
         }
         const QStringList words = QString::fromLatin1(text)
@@ -103,8 +104,8 @@ bool RestoreTransaction::checkCameras(const CalibrationBlock& block, QString* di
                                       .split(QLatin1Char(' '), Qt::SkipEmptyParts);
         const QString serial = words.size() > 1 ? words.at(1) : words.join(QLatin1Char(' '));
         if (serial != camera.serial)
-            differences
-                << tr("%1: recorded %2, now %3").arg(slotName(camera.slot), camera.serial, serial);
+            differences << QStringLiteral("%1: recorded %2, now %3")
+                               .arg(slotName(camera.slot), camera.serial, serial);
     }
     *difference = differences.join(QStringLiteral("; "));
     return differences.isEmpty();
@@ -123,31 +124,33 @@ RestoreTransaction::Report RestoreTransaction::verify(const CalibrationBlock& bl
     Report report;
     QString difference;
     if (commands.size() != block.cameras.size())
-        return fail(report,
-                    tr("calibration %1 has no complete list of commands").arg(block.number));
-    if (!checkCameras(block, &difference, &report))
         return fail(
             report,
-            report.reached
-                ? tr("the cameras differ from calibration %1: %2").arg(block.number).arg(difference)
-                : difference);
+            QStringLiteral("calibration %1 has no complete list of commands").arg(block.number));
+    if (!checkCameras(block, &difference, &report))
+        return fail(report, report.reached
+                                ? QStringLiteral("the cameras differ from calibration %1: %2")
+                                      .arg(block.number)
+                                      .arg(difference)
+                                : difference);
     report.success = true;
     for (int i = 0; i < commands.size(); ++i) {
         QString answer;
         const bool read = readRoom(i + 1, &answer);
         const bool same = read && sameRoom(answer, commands.at(i));
         report.success = report.success && same;
-        report.cameras
-            << (!read  ? tr("%1: no answer").arg(slotName(i + 1))
-                : same ? tr("%1: equal").arg(slotName(i + 1))
-                       : tr("%1: differs, controller has \"%2\"").arg(slotName(i + 1), answer));
+        report.cameras << (!read  ? QStringLiteral("%1: no answer").arg(slotName(i + 1))
+                           : same ? QStringLiteral("%1: equal").arg(slotName(i + 1))
+                                  : QStringLiteral("%1: differs, controller has \"%2\"")
+                                        .arg(slotName(i + 1), answer));
     }
-    report.summary = report.success ? tr("the controller holds calibration %1 of %2")
-                                          .arg(block.number)
-                                          .arg(block.displayDate())
-                                    : tr("the controller does not hold calibration %1 of %2")
-                                          .arg(block.number)
-                                          .arg(block.displayDate());
+    report.summary = report.success
+                         ? QStringLiteral("the controller holds calibration %1 of %2")
+                               .arg(block.number)
+                               .arg(block.displayDate())
+                         : QStringLiteral("the controller does not hold calibration %1 of %2")
+                               .arg(block.number)
+                               .arg(block.displayDate());
     log(report.summary);
     return report;
 }
@@ -158,30 +161,31 @@ RestoreTransaction::Report RestoreTransaction::restore(const CalibrationBlock& b
 {
     Report report;
     const int count = block.cameras.size();
-    log(tr("restore of calibration %1 of %2: checking the cameras")
+    log(QStringLiteral("restore of calibration %1 of %2: checking the cameras")
             .arg(block.number)
             .arg(block.displayDate()));
     if (!block.complete() || commands.size() != count)
-        return fail(report,
-                    tr("calibration %1 is incomplete and cannot be restored").arg(block.number));
+        return fail(report, QStringLiteral("calibration %1 is incomplete and cannot be restored")
+                                .arg(block.number));
     QString difference;
     if (!checkCameras(block, &difference, &report))
-        return fail(report, report.reached ? tr("refused: the cameras differ from calibration "
-                                                "%1: %2")
-                                                 .arg(block.number)
-                                                 .arg(difference)
-                                           : difference);
+        return fail(report, report.reached
+                                ? QStringLiteral("refused: the cameras differ from calibration "
+                                                 "%1: %2")
+                                      .arg(block.number)
+                                      .arg(difference)
+                                : difference);
 
     // 1. Keep what the controller holds now, completely, before anything is written.
-    log(tr("keeping the current calibration of %1 cameras").arg(count));
+    log(QStringLiteral("keeping the current calibration of %1 cameras").arg(count));
     QStringList snapshot;
     for (int slot = 1; slot <= count; ++slot) {
         QString answer;
         if (!readRoom(slot, &answer) || roomWords(answer).size() < 2 ||
             roomWords(answer).at(1) == QLatin1String("none"))
-            return fail(
-                report,
-                tr("refused: the current calibration of %1 cannot be kept").arg(slotName(slot)));
+            return fail(report,
+                        QStringLiteral("refused: the current calibration of %1 cannot be kept")
+                            .arg(slotName(slot)));
         snapshot << answer;
     }
 
@@ -192,48 +196,51 @@ RestoreTransaction::Report RestoreTransaction::restore(const CalibrationBlock& b
         id = QString::fromLatin1(text);
     if (m_io->getString(text, "%s", "config desc") == 0)
         description = QString::fromLatin1(text).remove(QLatin1Char('"'));
-    plan.configuration = description.isEmpty() ? id : tr("%1 (%2)").arg(description, id);
+    plan.configuration =
+        description.isEmpty() ? id : QStringLiteral("%1 (%2)").arg(description, id);
     for (const CameraResult& camera : block.cameras)
         plan.cameras << slotName(camera.slot) + QLatin1Char(' ') + camera.serial;
     if (confirm && !confirm(plan)) {
-        report.summary = tr("restore cancelled; nothing was changed");
+        report.summary = QStringLiteral("restore cancelled; nothing was changed");
         log(report.summary);
         return report;
     }
 
     // 2. Write, each acknowledged, then read everything back.
-    QVector<QString> state(count, tr("not written"));
+    QVector<QString> state(count, QStringLiteral("not written"));
     QString failure;
     int written = 0;
     for (; written < count && failure.isEmpty(); ++written) {
-        log(tr("sending %1").arg(commands.at(written)));
+        log(QStringLiteral("sending %1").arg(commands.at(written)));
         QString problem;
         report.changed = true;
         if (!send(commands.at(written), &problem))
-            failure = tr("%1: %2").arg(slotName(written + 1), problem);
-        state[written] = failure.isEmpty() ? tr("written") : tr("write failed (%1)").arg(problem);
+            failure = QStringLiteral("%1: %2").arg(slotName(written + 1), problem);
+        state[written] = failure.isEmpty() ? QStringLiteral("written")
+                                           : QStringLiteral("write failed (%1)").arg(problem);
     }
     for (int slot = 1; slot <= count && failure.isEmpty(); ++slot) {
         QString answer;
         if (!readRoom(slot, &answer) || !sameRoom(answer, commands.at(slot - 1))) {
-            failure = tr("%1 reads back \"%2\"").arg(slotName(slot), answer);
-            state[slot - 1] = tr("read back differs");
+            failure = QStringLiteral("%1 reads back \"%2\"").arg(slotName(slot), answer);
+            state[slot - 1] = QStringLiteral("read back differs");
         } else {
-            state[slot - 1] = tr("restored and read back");
+            state[slot - 1] = QStringLiteral("restored and read back");
         }
     }
     if (failure.isEmpty()) {
         report.success = true;
         for (int i = 0; i < count; ++i)
-            report.cameras << tr("%1: %2").arg(slotName(i + 1), state.at(i));
-        report.summary = tr("calibration %1 of %2 restored").arg(block.number).arg(plan.date);
+            report.cameras << QStringLiteral("%1: %2").arg(slotName(i + 1), state.at(i));
+        report.summary =
+            QStringLiteral("calibration %1 of %2 restored").arg(block.number).arg(plan.date);
         log(report.summary);
         return report;
     }
 
     // 3. Put the kept calibration back on every camera that may have been touched.
     log(QStringLiteral("Error: ") +
-        tr("restore failed at %1; putting the kept calibration back").arg(failure));
+        QStringLiteral("restore failed at %1; putting the kept calibration back").arg(failure));
     bool rolledBack = true;
     // The failure that led here is often a connection going down; the channel then refuses
     // for a moment before it tries the controller again. Putting the kept calibration back is
@@ -252,18 +259,19 @@ RestoreTransaction::Report RestoreTransaction::restore(const CalibrationBlock& b
             QThread::msleep(RollBackPauseMs);
         }
         rolledBack = rolledBack && ok;
-        state[i] =
-            ok ? tr("%1, previous calibration back").arg(state.at(i))
-               : tr("%1, previous calibration NOT back (%2)")
-                     .arg(state.at(i), problem.isEmpty() ? tr("read back differs") : problem);
-        log(tr("%1: %2").arg(slotName(i + 1), state.at(i)));
+        state[i] = ok ? QStringLiteral("%1, previous calibration back").arg(state.at(i))
+                      : QStringLiteral("%1, previous calibration NOT back (%2)")
+                            .arg(state.at(i),
+                                 problem.isEmpty() ? QStringLiteral("read back differs") : problem);
+        log(QStringLiteral("%1: %2").arg(slotName(i + 1), state.at(i)));
     }
     for (int i = 0; i < count; ++i)
-        report.cameras << tr("%1: %2").arg(slotName(i + 1), state.at(i));
-    return fail(report,
-                rolledBack
-                    ? tr("restore failed (%1); the previous calibration is back").arg(failure)
-                    : tr("restore failed (%1) and the previous calibration could "
-                         "not be put back everywhere; check the controller")
-                          .arg(failure));
+        report.cameras << QStringLiteral("%1: %2").arg(slotName(i + 1), state.at(i));
+    return fail(
+        report,
+        rolledBack
+            ? QStringLiteral("restore failed (%1); the previous calibration is back").arg(failure)
+            : QStringLiteral("restore failed (%1) and the previous calibration could "
+                             "not be put back everywhere; check the controller")
+                  .arg(failure));
 }

@@ -2,7 +2,6 @@
 
 #include "CalibrationHistory.h"
 
-#include <QCoreApplication>
 #include <QStringList>
 #include <functional>
 
@@ -10,11 +9,10 @@ class IOManager;
 
 // Puts a recorded calibration back on the controller as a transaction: the cameras must be the
 // recorded ones, the current calibration is kept first, every write must be acknowledged and
-// read back equal, and on any failure the kept calibration goes back. Every step is logged.
+// read back equal, and on any failure the kept calibration goes back. Every step is logged, and
+// the report says what the log says: both stay English, like every event-log line.
 class RestoreTransaction
 {
-    Q_DECLARE_TR_FUNCTIONS(RestoreTransaction)
-
 public:
     struct Plan
     {

@@ -2,6 +2,7 @@
 #include "HistoryCommandLine.h"
 #include "HistoryWindow.h"
 #include "host/ControllerIOManager.h"
+#include "host/HostTranslations.h"
 #include "host/TcpTransport.h"
 
 #include <QApplication>
@@ -28,6 +29,19 @@ int main(int argc, char** argv)
     }
     if (options.console())
         return options.run();
+
+    // The window speaks the operator's language with the module's catalogue, which this program
+    // carries itself, and Qt's for the standard buttons.
+    HostTranslations translations;
+    const QString language =
+        options.language().isEmpty() ? HostTranslations::systemLanguage() : options.language();
+    QString note;
+    if (!translations.install(language, &error, &note)) {
+        std::fprintf(stderr, "roomcal-history: --language: %s\n", qPrintable(error));
+        return HistoryCommandLine::Unusable;
+    }
+    if (!note.isEmpty())
+        std::fprintf(stderr, "roomcal-history: %s\n", qPrintable(note));
 
     std::unique_ptr<TcpTransport> transport;
     std::unique_ptr<ControllerIOManager> io;

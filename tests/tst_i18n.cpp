@@ -1,6 +1,9 @@
 // The German catalogue and the layouts: every text translated, nothing obsolete, the type name
 // compared under a translator, and every dialog on small and scaled screens in both languages.
 #include "dialog/RoomCalibrationDialog.h"
+#include "history/HistoryExport.h"
+#include "history/HistoryWindow.h"
+#include "history/RecordParser.h"
 #include "kit/FakeIOManager.h"
 #include "kit/ModalDriver.h"
 #include "kit/TestMain.h"
@@ -171,7 +174,7 @@ private slots:
             screens = {{"1920x1080", {1920, 1080}}};
         for (const char* dialog :
              {"roomCalibration", "CountdownDialog", "CalibrationProgressDialog",
-              "RoomCalibrationResultDialog", "RoomcalPortDlgClass"})
+              "RoomCalibrationResultDialog", "RoomcalPortDlgClass", "HistoryWindow"})
             for (bool german : {false, true})
                 for (const auto& screen : screens)
                     QTest::addRow("%s %s %s", dialog, german ? "de" : "en", screen.first)
@@ -202,6 +205,37 @@ private slots:
             faults << clipped(w);
             static_cast<QDialog*>(w)->done(0);
         });
+        if (dialog == "HistoryWindow") {
+            // Six calibrations of four cameras; the newest flags one for its used share, the
+            // longest flag word in German.
+            QTemporaryDir dir;
+            QFile record(dir.filePath("roomcal_out.txt"));
+            QVERIFY(record.open(QIODevice::WriteOnly));
+            for (int b = 0; b < 6; ++b) {
+                QString block = QString("# Roomcalibration  created Mon Nov 2 08:4%1:00 2026\n"
+                                        "# Wand residual: 0.118   wand range 0.853\n")
+                                    .arg(b);
+                for (int c = 1; c <= 4; ++c)
+                    block += QString::asprintf("# Cam residual C%02d (0x0b01 %d): 0.080 %s\n", c,
+                                               20416 + c, b == 5 && c == 4 ? "0.4" : "0.9");
+                record.write(block.toLatin1());
+            }
+            record.close();
+            // What programs read stays English under any catalogue.
+            const CalibrationHistory history = RecordParser::parseFile(record.fileName());
+            const auto flags = HealthRules::evaluate(history, HealthSettings());
+            QVERIFY(HistoryExport::csv(history, flags).contains(",low used share\n"));
+            QVERIFY(HistoryExport::json(history, flags).contains("used share 0.400 below 0.5"));
+            HistoryWindow window(record.fileName());
+            window.resize(screen - QSize(16, 40)); // as a window manager would maximise it
+            window.show();
+            QTest::qWait(50);
+            faults << clipped(&window);
+            if (window.width() + 16 > screen.width() || window.height() + 40 > screen.height())
+                faults << QString("window %1x%2").arg(window.width()).arg(window.height());
+            QVERIFY2(faults.isEmpty(), qPrintable("\n" + faults.join('\n')));
+            return;
+        }
         const std::function<void()> open[] = {
             [&] { RoomCalibrationDialog(&io, &host, &v).update_and_exec(); },
             [&] {

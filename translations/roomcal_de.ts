@@ -2,6 +2,41 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>CalibrationListModel</name>
+    <message>
+        <source>not adopted by the controller: %1</source>
+        <translation>vom Controller nicht übernommen: %1</translation>
+    </message>
+    <message>
+        <source>#</source>
+        <translation>Nr.</translation>
+    </message>
+    <message>
+        <source>Date</source>
+        <translation>Datum</translation>
+    </message>
+    <message>
+        <source>Cameras</source>
+        <translation>Kameras</translation>
+    </message>
+    <message>
+        <source>Wand residual</source>
+        <translation>Stab-Residuum</translation>
+    </message>
+    <message>
+        <source>Wand range</source>
+        <translation>Stab-Spannweite</translation>
+    </message>
+    <message>
+        <source>Worst camera</source>
+        <translation>Schlechteste Kamera</translation>
+    </message>
+    <message>
+        <source>Flags</source>
+        <translation>Hinweise</translation>
+    </message>
+</context>
+<context>
     <name>CalibrationProgressDialog</name>
     <message>
         <source>Calibration Progress</source>
@@ -72,6 +107,10 @@ Diese Kalibrierung kann derzeit nicht unterbrochen werden!</translation>
         <source>&lt;b&gt;&lt;font color=red&gt;Please move the wand in the view scope of ALL cameras!&lt;/font&gt;&lt;/b&gt;</source>
         <translation>&lt;b&gt;&lt;font color=red&gt;Bitte den Stab im Sichtbereich ALLER Kameras bewegen!&lt;/font&gt;&lt;/b&gt;</translation>
     </message>
+    <message>
+        <source>&lt;b&gt;&lt;font color=red&gt;The controller does not answer&lt;/font&gt;&lt;/b&gt;</source>
+        <translation>&lt;b&gt;&lt;font color=red&gt;Der Controller antwortet nicht&lt;/font&gt;&lt;/b&gt;</translation>
+    </message>
 </context>
 <context>
     <name>CameraStatus</name>
@@ -94,6 +133,41 @@ Diese Kalibrierung kann derzeit nicht unterbrochen werden!</translation>
     <message>
         <source>tab %1</source>
         <translation>Tab %1</translation>
+    </message>
+</context>
+<context>
+    <name>CameraTableModel</name>
+    <message>
+        <source>from c%1 </source>
+        <translation>von c%1 </translation>
+    </message>
+    <message>
+        <source>new</source>
+        <translation>neu</translation>
+    </message>
+    <message>
+        <source>Slot</source>
+        <translation>Platz</translation>
+    </message>
+    <message>
+        <source>Serial</source>
+        <translation>Serien-Nr.</translation>
+    </message>
+    <message>
+        <source>Residual</source>
+        <translation>Residuum</translation>
+    </message>
+    <message>
+        <source>Used</source>
+        <translation>Genutzt</translation>
+    </message>
+    <message>
+        <source>Change</source>
+        <translation>Änderung</translation>
+    </message>
+    <message>
+        <source>Flags</source>
+        <translation>Hinweise</translation>
     </message>
 </context>
 <context>
@@ -125,6 +199,250 @@ Diese Kalibrierung kann derzeit nicht unterbrochen werden!</translation>
     <message>
         <source>Cancel</source>
         <translation>Abbrechen</translation>
+    </message>
+</context>
+<context>
+    <name>HealthRules</name>
+    <message>
+        <source>residual %1 above %2 × the median %3 of the other cameras</source>
+        <translation>Residuum %1 über dem %2-Fachen des Medians %3 der übrigen Kameras</translation>
+    </message>
+    <message>
+        <source>used share %1 below %2</source>
+        <translation>genutzter Anteil %1 unter %2</translation>
+    </message>
+    <message>
+        <source>camera %1 is new in slot c%2</source>
+        <translation>Kamera %1 ist neu auf Platz c%2</translation>
+    </message>
+    <message>
+        <source>camera %1 moved from c%2 to c%3</source>
+        <translation>Kamera %1 ist von c%2 nach c%3 gewechselt</translation>
+    </message>
+    <message>
+        <source>camera %1 of slot c%2 is gone</source>
+        <translation>Kamera %1 auf Platz c%2 fehlt</translation>
+    </message>
+    <message>
+        <source>residual %1 above %2 × its median %3 of the last %4 calibrations</source>
+        <translation>Residuum %1 über dem %2-Fachen ihres Medians %3 der letzten %4 Kalibrierungen</translation>
+    </message>
+    <message>
+        <source>wand residual %1 above %2 × its median %3 of the last %4 calibrations</source>
+        <translation>Stab-Residuum %1 über dem %2-Fachen seines Medians %3 der letzten %4 Kalibrierungen</translation>
+    </message>
+    <message>
+        <source>outlier</source>
+        <translation>Ausreißer</translation>
+    </message>
+    <message>
+        <source>low used share</source>
+        <translation>geringer genutzter Anteil</translation>
+    </message>
+    <message>
+        <source>drift</source>
+        <translation>Drift</translation>
+    </message>
+    <message>
+        <source>wand drift</source>
+        <translation>Stab-Drift</translation>
+    </message>
+    <message>
+        <source>added</source>
+        <translation>hinzugekommen</translation>
+    </message>
+    <message>
+        <source>removed</source>
+        <translation>entfernt</translation>
+    </message>
+    <message>
+        <source>moved</source>
+        <translation>umgesetzt</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryExport</name>
+    <message>
+        <source>not adopted</source>
+        <translation>nicht übernommen</translation>
+    </message>
+    <message>
+        <source>incomplete</source>
+        <translation>unvollständig</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryWindow</name>
+    <message>
+        <source>Calibration history</source>
+        <translation>Kalibrierverlauf</translation>
+    </message>
+    <message>
+        <source>&amp;File</source>
+        <translation>&amp;Datei</translation>
+    </message>
+    <message>
+        <source>&amp;Reload</source>
+        <translation>&amp;Neu laden</translation>
+    </message>
+    <message>
+        <source>&amp;Export…</source>
+        <translation>&amp;Exportieren …</translation>
+    </message>
+    <message>
+        <source>Save &amp;chart as PNG…</source>
+        <translation>&amp;Diagramm als PNG speichern …</translation>
+    </message>
+    <message>
+        <source>&amp;Close</source>
+        <translation>&amp;Schließen</translation>
+    </message>
+    <message>
+        <source>&amp;Calibration</source>
+        <translation>&amp;Kalibrierung</translation>
+    </message>
+    <message>
+        <source>&amp;Restore…</source>
+        <translation>&amp;Wiederherstellen …</translation>
+    </message>
+    <message>
+        <source>Actions</source>
+        <translation>Aktionen</translation>
+    </message>
+    <message>
+        <source>Cameras shown in the chart</source>
+        <translation>Im Diagramm gezeigte Kameras</translation>
+    </message>
+    <message>
+        <source>Needs a controller connection (--controller HOST:PORT)</source>
+        <translation>Erfordert eine Verbindung zum Controller (--controller HOST:PORT)</translation>
+    </message>
+    <message>
+        <source>No calibration has been recorded yet.</source>
+        <translation>Es wurde noch keine Kalibrierung aufgezeichnet.</translation>
+    </message>
+    <message>
+        <source>There is no calibration record yet.</source>
+        <translation>Es gibt noch keine Kalibrierungsaufzeichnung.</translation>
+    </message>
+    <message>
+        <source>Every accepted room calibration is appended to
+%1
+This window shows it as soon as it appears.</source>
+        <translation>Jede übernommene Raumkalibrierung wird angehängt an
+%1
+Dieses Fenster zeigt sie, sobald sie dort erscheint.</translation>
+    </message>
+    <message>
+        <source>line %1: %2: %3</source>
+        <translation>Zeile %1: %2: %3</translation>
+    </message>
+    <message>
+        <source>%1 calibrations, %2 lines skipped in %3</source>
+        <translation>%1 Kalibrierungen, %2 Zeilen übersprungen in %3</translation>
+    </message>
+    <message>
+        <source>Wand</source>
+        <translation>Stab</translation>
+    </message>
+    <message>
+        <source>%1 (flagged)</source>
+        <translation>%1 (auffällig)</translation>
+    </message>
+    <message>
+        <source>Residual per calibration</source>
+        <translation>Residuum je Kalibrierung</translation>
+    </message>
+    <message>
+        <source>Date</source>
+        <translation>Datum</translation>
+    </message>
+    <message>
+        <source>Calibration</source>
+        <translation>Kalibrierung</translation>
+    </message>
+    <message>
+        <source>Residual</source>
+        <translation>Residuum</translation>
+    </message>
+    <message>
+        <source>Export calibration history</source>
+        <translation>Kalibrierverlauf exportieren</translation>
+    </message>
+    <message>
+        <source>CSV (*.csv);;JSON (*.json)</source>
+        <translation>CSV (*.csv);;JSON (*.json)</translation>
+    </message>
+    <message>
+        <source>Cannot write %1.</source>
+        <translation>%1 kann nicht geschrieben werden.</translation>
+    </message>
+    <message>
+        <source>Save chart</source>
+        <translation>Diagramm speichern</translation>
+    </message>
+    <message>
+        <source>PNG image (*.png)</source>
+        <translation>PNG-Bild (*.png)</translation>
+    </message>
+    <message>
+        <source>Restore</source>
+        <translation>Wiederherstellen</translation>
+    </message>
+    <message>
+        <source>Put calibration %1 of %2 back on configuration %3?
+
+The current calibration is kept and comes back if anything fails.</source>
+        <translation>Kalibrierung %1 vom %2 in der Konfiguration %3 wiederherstellen?
+
+Die aktuelle Kalibrierung wird gesichert und zurückgespielt, falls etwas fehlschlägt.</translation>
+    </message>
+    <message>
+        <source>Cameras: %1
+
+%2</source>
+        <translation>Kameras: %1
+
+%2</translation>
+    </message>
+</context>
+<context>
+    <name>RecordParser</name>
+    <message>
+        <source>before the first calibration</source>
+        <translation>vor der ersten Kalibrierung</translation>
+    </message>
+    <message>
+        <source>command out of camera order</source>
+        <translation>Befehl außerhalb der Kamerareihenfolge</translation>
+    </message>
+    <message>
+        <source>wand line out of order</source>
+        <translation>Stab-Zeile an falscher Stelle</translation>
+    </message>
+    <message>
+        <source>wand values not readable</source>
+        <translation>Stab-Werte nicht lesbar</translation>
+    </message>
+    <message>
+        <source>not part of a calibration record</source>
+        <translation>gehört zu keiner Kalibrierungsaufzeichnung</translation>
+    </message>
+    <message>
+        <source>camera line out of order</source>
+        <translation>Kamerazeile an falscher Stelle</translation>
+    </message>
+    <message>
+        <source>calibration %1 is incomplete in the record</source>
+        <translation>Kalibrierung %1 ist in der Aufzeichnung unvollständig</translation>
+    </message>
+    <message>
+        <source>cannot read %1</source>
+        <translation>%1 kann nicht gelesen werden</translation>
+    </message>
+    <message>
+        <source>the record file changed since it was read; reload it</source>
+        <translation>die Aufzeichnungsdatei hat sich seit dem Lesen geändert; bitte neu laden</translation>
     </message>
 </context>
 <context>
@@ -221,6 +539,18 @@ Diese Kalibrierung kann derzeit nicht unterbrochen werden!</translation>
         <source>MORVEK3</source>
         <translation>MORVEK3</translation>
     </message>
+    <message>
+        <source>The controller did not adopt the new room calibration and kept its previous calibration.
+
+Answer of the controller: %1</source>
+        <translation>Der Controller hat die neue Raumkalibrierung nicht übernommen und die bisherige Kalibrierung beibehalten.
+
+Antwort des Controllers: %1</translation>
+    </message>
+    <message>
+        <source>(no answer)</source>
+        <translation>(keine Antwort)</translation>
+    </message>
 </context>
 <context>
     <name>RoomCalibrationResultDialog</name>
@@ -290,6 +620,10 @@ Diese Kalibrierung kann derzeit nicht unterbrochen werden!</translation>
     <message>
         <source>&lt;b&gt;&lt;font color=red&gt;Accept this room calibration will reset the room adjustment.&lt;/font&gt;&lt;/b&gt;</source>
         <translation>&lt;b&gt;&lt;font color=red&gt;Wird diese Raumkalibrierung übernommen, wird die Raumjustierung zurückgesetzt.&lt;/font&gt;&lt;/b&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;b&gt;&lt;font color=red&gt;This result holds no measurement: no camera used any frame.&lt;/font&gt;&lt;/b&gt;</source>
+        <translation>&lt;b&gt;&lt;font color=red&gt;Dieses Ergebnis enthält keine Messung: Keine Kamera hat ein Bild genutzt.&lt;/font&gt;&lt;/b&gt;</translation>
     </message>
 </context>
 <context>

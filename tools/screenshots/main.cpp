@@ -237,6 +237,8 @@ void transferDialog(const QString& name, const QJsonObject& scenario, const QStr
 
 // The German pictures: the dialog and 100 cameras on a 1366 x 768 screen, or, at a scale factor
 // of 1.5, the result dialog. scripts/screenshots.sh runs each set on a screen of its size.
+void historyWindow(const QString& name, const QSize& size = QSize());
+
 void germanSmallScreen()
 {
     roomCalibration(QStringLiteral("roomcal-dialog-de.png"), QJsonObject{});
@@ -248,6 +250,7 @@ void germanSmallScreen()
                  rig.bus.deliver("Monitor2dTabChanged 9 " + order);
                  rig.bus.deliver("Monitor2dMostActive 14");
              });
+    historyWindow(QStringLiteral("history-de.png"));
 }
 
 void germanScaled()
@@ -264,7 +267,7 @@ void countdown(const QString& name)
 
 // The history window on a generated record of twelve calibrations of the default scenario's
 // cameras, in which camera 7312 has been getting worse over the last ones.
-void historyWindow(const QString& name)
+void historyWindow(const QString& name, const QSize& size)
 {
     const QList<QPair<QByteArray, QByteArray>> cameras = {{"0x0b01", "20417"}, {"0x0b01", "20418"},
                                                           {"0x0d02", "7311"},  {"0x0d02", "7312"},
@@ -299,7 +302,8 @@ void historyWindow(const QString& name)
     file.close();
 
     HistoryWindow window(file.fileName());
-    window.resize(1100, 760);
+    if (size.isValid())
+        window.resize(size);
     window.show();
     // The table of the newest calibration shows the camera that drifts.
     QEventLoop loop;
@@ -381,6 +385,6 @@ int main(int argc, char** argv)
                                                        {"description", "Demo area"},
                                                        {"owner", "Sales team"}}}}},
                    QString());
-    historyWindow(QStringLiteral("history-drift.png"));
+    historyWindow(QStringLiteral("history-drift.png"), QSize(1100, 760));
     return g_failures == 0 ? 0 : 1;
 }
