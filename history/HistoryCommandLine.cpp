@@ -186,10 +186,9 @@ int HistoryCommandLine::run()
     }
     // Never silently: every line that fitted no calibration is named.
     for (const SkippedLine& line : history.skipped)
+        // One pass over the template: the path and the line are the user's and may hold '%'.
         err(QStringLiteral("%1:%2: skipped (%3): %4")
-                .arg(m_file)
-                .arg(line.line)
-                .arg(line.reason, line.text));
+                .arg(m_file, QString::number(line.line), line.reason, line.text));
     const QVector<QVector<HealthFlag>> flags = HealthRules::evaluate(history, m_settings);
 
     switch (m_mode) {
