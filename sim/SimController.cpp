@@ -255,7 +255,7 @@ QString SimState::dispatch(const QString& line)
 // place of "*" copied out.
 bool SimState::matches(const QStringList& pattern, const Words& words, QStringList* args)
 {
-    // Every request is tried against most of the table, so the wildcard test is kept inline.
+    // Every request is tried against several entries, so the wildcard test is kept inline.
     const auto any = [](const QString& word) {
         return word.size() == 1 && word.at(0) == QLatin1Char('*');
     };
