@@ -155,6 +155,7 @@ private:
     QString write(const QString& line, const Words& words);
     QString command(const QString& line, const Words& words);
     static bool matches(const QStringList& pattern, const Words& words, QStringList* args);
+    const std::vector<int>& group(const Words& words) const;
     bool atLeast(int major, int minor) const;
     void addParameters();
     void add(const QString& pattern, Getter get, Setter set = nullptr, int sinceMajor = 0,
@@ -180,6 +181,9 @@ private:
     QStringList coordinateTypeNames() const;
 
     std::vector<Parameter> m_parameters;
+    // The table's entries grouped by their first word, in table order: a request is matched
+    // against its own group only.
+    std::vector<std::pair<QString, std::vector<int>>> m_groups;
     bool m_tracking = false;
     Phase m_phase = Phase::Idle;
     qint64 m_runStart = 0;
@@ -252,26 +256,42 @@ QString SimState::dispatch(const QString& line)
 // place of "*" copied out.
 bool SimState::matches(const QStringList& pattern, const Words& words, QStringList* args)
 {
+    // Every request is tried against several entries, so the wildcard test is kept inline.
+    const auto any = [](const QString& word) {
+        return word.size() == 1 && word.at(0) == QLatin1Char('*');
+    };
     const int from = 2;
     if (words.size() - from < pattern.size())
         return false;
     for (int i = 0; i < pattern.size(); ++i) {
-        const bool any = pattern[i] == QLatin1String("*");
-        if (any ? words[from + i].isEmpty() : pattern[i] != words[from + i])
+        if (any(pattern[i]) ? words[from + i].isEmpty() : pattern[i] != words[from + i])
             return false;
     }
     args->clear();
     for (int i = 0; i < pattern.size(); ++i) {
-        if (pattern[i] == QLatin1String("*"))
+        if (any(pattern[i]))
             args->append(words[from + i].toString());
     }
     return true;
 }
 
+const std::vector<int>& SimState::group(const Words& words) const
+{
+    static const std::vector<int> none;
+    if (words.size() < 3)
+        return none;
+    for (const auto& g : m_groups) {
+        if (g.first == words[2])
+            return g.second;
+    }
+    return none;
+}
+
 QString SimState::read(const QString& line, const Words& words)
 {
     QStringList args;
-    for (const Parameter& p : m_parameters) {
+    for (const int i : group(words)) {
+        const Parameter& p = m_parameters[size_t(i)];
         if (!p.get || words.size() - 2 != p.pattern.size() || !matches(p.pattern, words, &args))
             continue;
         if (!atLeast(p.sinceMajor, p.sinceMinor))
@@ -294,7 +314,8 @@ QString SimState::read(const QString& line, const Words& words)
 QString SimState::write(const QString& line, const Words& words)
 {
     QStringList args;
-    for (const Parameter& p : m_parameters) {
+    for (const int i : group(words)) {
+        const Parameter& p = m_parameters[size_t(i)];
         if (words.size() - 2 <= p.pattern.size() || !matches(p.pattern, words, &args))
             continue;
         if (!atLeast(p.sinceMajor, p.sinceMinor))
@@ -516,6 +537,17 @@ void SimState::add(const QString& pattern, Getter get, Setter set, int sinceMajo
 {
     m_parameters.push_back(Parameter{pattern.split(QLatin1Char(' ')), sinceMajor, sinceMinor,
                                      std::move(get), std::move(set)});
+    // Grouping by the first word needs that word to be literal.
+    const QString& first = m_parameters.back().pattern.first();
+    Q_ASSERT(first != QLatin1String("*"));
+    const int index = int(m_parameters.size()) - 1;
+    for (auto& g : m_groups) {
+        if (g.first == first) {
+            g.second.push_back(index);
+            return;
+        }
+    }
+    m_groups.push_back({first, {index}});
 }
 
 void SimState::addParameters()

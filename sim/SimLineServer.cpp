@@ -104,6 +104,9 @@ void SimLineServer::serve(Connection* c)
     c->queued = false;
     int budget = m_limits.linesPerPass;
     bool needInput = false;
+    // A receive that filled less than its buffer took all the kernel had: asking again before the
+    // next readiness would only return EAGAIN, one system call per request for nothing.
+    bool drained = false;
     for (;;) {
         if (c->out.size() > m_limits.maxUnsentBytes) {
             if (!send(c))
@@ -121,11 +124,16 @@ void SimLineServer::serve(Connection* c)
         if (result == SimLineReader::NeedMore) {
             if (c->peerDone)
                 break;
+            if (drained) {
+                needInput = true;
+                break;
+            }
             char chunk[4096];
             const ssize_t got = ::recv(c->fd, chunk, sizeof chunk, MSG_DONTWAIT);
             if (got > 0) {
                 c->lastInput = monotonicMs();
                 c->reader.append(chunk, int(got));
+                drained = size_t(got) < sizeof chunk;
                 continue;
             }
             if (got == 0) {
