@@ -42,7 +42,8 @@ int FakeIOManager::writeText(const QString& op, const QString& text, char* answe
     const auto r = reply(op, text);
     if (!r)
         return -1;
-    if (r->result == 0) {
+    // A failing host need not leave the buffer alone: a failure with a text writes it too.
+    if (r->result == 0 || !r->text.isEmpty()) {
         const QByteArray bytes = r->text.toLatin1().left(AnswerBufferSize - 1);
         std::memcpy(answer, bytes.constData(), size_t(bytes.size()));
         answer[bytes.size()] = '\0';
