@@ -165,23 +165,24 @@ void TestTransfer::transfer_data()
     const QString summary = QStringLiteral(
         "Error: Error(s) occoured during transferring the room calibration.\n\nPlease check "
         "your active configuration.");
+    const QString changed = QStringLiteral(
+        "Error: Number of cameras has changed.\nUnable to transfer the roomcalibration");
     const QStringList both{"t%s%n", "t01"}, there{"t%s%n", "t01", "t02"};
     QTest::newRow("both succeed")
         << ""
         << QStringList{"Success: Room calibration successfully transferred to the following "
                        "configuration(s):\n\t- Atrium\n\t- Studio B\n\t"}
         << QStringList() << both << there;
-    QTest::newRow("other camera count")
-        << "3 cameras"
-        << QStringList{"Error: Number of cameras has changed.\nUnable to transfer the "
-                       "roomcalibration",
-                       summary}
-        << QStringList() << QStringList{"t01"} << there;
+    QTest::newRow("other camera count") << "3 cameras" << QStringList{changed, summary}
+                                        << QStringList() << QStringList{"t01"} << there;
     QTest::newRow("camera answers an error")
         << "reject" << QStringList{summary} << QStringList() << QStringList{"t01"} << there;
     QTest::newRow("switch back fails")
         << "switch back" << QStringList{summary}
         << QStringList{"Error: Cannot change back to active configuration"} << both << both;
+    // A camera without calibration must not wipe the targets' calibrations.
+    QTest::newRow("uncalibrated camera") << "none" << QStringList{changed, changed, summary}
+                                         << QStringList() << QStringList() << there;
     QTest::newRow("cancel") << "cancel" << QStringList() << QStringList() << QStringList()
                             << QStringList();
 }
@@ -201,6 +202,8 @@ void TestTransfer::transfer()
         model.cameras["t%s%n"] = calibration("old", 3);
     model.rejecting = fault == QLatin1String("reject") ? "t%s%n" : "";
     model.unswitchable = fault == QLatin1String("switch back") ? "t02" : "";
+    if (fault == QLatin1String("none"))
+        io.answer("morvek2 get tracking room c02", "morvek2 set tracking room c02 none 0 0");
     const auto before = model.cameras;
 
     RoomcalPortDlg dialog(nullptr, &io);
