@@ -91,16 +91,9 @@ private slots:
         FakeIOManager io;
         BackendVersions v = version("1.23");
         RoomCalibrationDialog dialog(&io, nullptr, &v);
-        // Minimum, maximum, decimals, arrows, value (without a kit applied by building the list).
-        QStringList boxes;
-        for (QDoubleSpinBox* b :
-             {dialog.dsb_wand, dialog.dsb_a, dialog.dsb_b, dialog.dsb_c,
-              dialog.doubleSpinBox_heightAboveFloor, dialog.doubleSpinBox_duration})
-            boxes << QString::asprintf(
-                "%g %g %d %c %g", b->minimum(), b->maximum(), b->decimals(),
-                b->buttonSymbols() == QAbstractSpinBox::NoButtons ? '-' : '+', b->value());
-        QCOMPARE(boxes, (QStringList{"0 9999.99 2 - 410", "0 100000 1 - 0", "0 100000 1 - 0",
-                                     "0 100000 1 - 0", "-100000 100000 1 - 0", "0 300 0 + 30"}));
+        // Before any opening: the 410 mm wand and the 30 s default duration.
+        QCOMPARE(numbers({dialog.dsb_wand->value(), dialog.doubleSpinBox_duration->value()}),
+                 QString("410 30"));
         dialog.label_error->setText("note");
         dialog.retranslateUi(&dialog); // texts only: the note goes, the picture stays
         QVERIFY(dialog.stackedWidget->currentWidget() == dialog.page_2 &&
@@ -144,6 +137,8 @@ private slots:
         QTest::newRow("longer name, S, mid camera")
             << "1.23 TESSERA3" << 1 << "192 57 112.5 15.6 999 focus"
             << "mid_camera" << QSize(164, 102);
+        QTest::newRow("L, normal") << "1.23" << 5 << "710 200 550 43 710"
+                                   << "normal" << QSize(166, 124);
         QTest::newRow("short list, M, normal") << "1.23 TESSERA" << 0 << "384 114 225 40 410"
                                                << "normal" << QSize(166, 124);
     }
@@ -189,6 +184,15 @@ private slots:
         dialog.cb_coordinateType->setCurrentIndex(0);
         QVERIFY(visible() == 10 && dialog.checkBox_recal->isEnabled());
 
+        // The transfer dialog runs with tracking stopped, and tracking runs again after it.
+        io.answer("status active", "none");
+        io.answer("tracking available", "yes");
+        ModalDriver transfer;
+        transfer.reject("RoomcalPortDlgClass");
+        io.clearCalls();
+        dialog.pushButton_advanced->click();
+        QVERIFY(transfer.done());
+        QCOMPARE(io.callsOf("sendCommand").last(), "morvek2 tracking start");
         // Esc stops tracking that runs, and closes the dialog.
         io.answer("status active", "cal");
         io.clearCalls();
@@ -243,14 +247,14 @@ private slots:
             "types=3|" + types + " name;Error: Cannot get information room calibration duration");
         row("wand fails", {"!roomcal wand_length"}, "wand=0|calibrate=000");
         row("angle fails", {"!roomcal angle"}, "calibrate=000|kit=6|angle=0 0 0 55|expert=?");
-        row("type fails", {"!roomcal type"}, "recal=0|table=|toggle=");
+        row("type fails", {"!roomcal type"}, "recal=0+|table=|toggle=");
         row("last date and tracking fail", {"!roomcal last_date", "!tracking available"},
             "date=-|tracking=0");
         row("tracking runs", {"status active=cal"},
             "tracking=0|exit=getString status active;sendCommand morvek2 tracking stop");
-        row("read-only", {"config is_changeable=no"}, "calibrate=000|duration=30-");
+        row("read-only", {"config is_changeable=no"}, "calibrate=000|duration=30-|recal=1-");
         row("tracking not available", {"tracking available=no"},
-            "wand=410|calibrate=000|type=normal|recal=0|tracking=0|duration=30-|angle=0 0 0 0|"
+            "wand=410|calibrate=000|type=normal|recal=0-|tracking=0|duration=30-|angle=0 0 0 0|"
             "table=|toggle=");
         row("cal not available", {"cal available room=Yes"}, "calibrate=000");
         row("zero B", {"roomcal angle=278 163 0"},
@@ -271,6 +275,17 @@ private slots:
             {one, c01 + "0x0B01 77 x", "morvek2 get camera model_desc 0x0B01=a b c d e B",
              "camera serial_desc 0x0B01 77=\"SN 77\""},
             "table=c01x,static,B,SN 77,1");
+        row("serial of a 0x0D camera",
+            {one, c01 + "0x0d02 99", "morvek2 get camera model_desc 0x0d02=a b c d e D",
+             "camera serial_desc 0x0d02 99=SN 99"},
+            "table=c01x,static,D,SN 99,1");
+        // The mid-camera type is offered for up to two cameras.
+        const QStringList mid = {"roomcal number_of_available_coordinate_types=3",
+                                 "roomcal available_coordinate_type t03=mid_camera",
+                                 "roomcal available_coordinate_type_desc mid_camera=Mid"};
+        row("mid camera, two cameras", mid + QStringList{"camera number_of_cameras=2"},
+            "types=3|table=c01x,static,M1,1001,1;c02-,moved,M1,1002,1");
+        row("mid camera, three cameras", mid, "");
         row("no reference", {"roomcal has_reference c02=no"},
             "table=c01x,static,M1,1001,1;c02-,moved,M1,1002,0;c03x,static,M1,1003,1");
         row("flags unreadable", {one, "!roomcal fixed_camera c01", "!roomcal has_reference c01"},
@@ -342,7 +357,8 @@ private slots:
                 .arg(d.dsb_wand->value())
                 .arg(calibrate, d.cb_coordinateType->currentData().toString())
                 .arg(d.cb_coordinateType->count())
-                .arg(d.checkBox_recal->isChecked())
+                .arg(QString::number(d.checkBox_recal->isChecked()) +
+                     (d.checkBox_recal->isEnabled() ? "+" : "-"))
                 .arg(opened.contains("sendCommand morvek2 tracking start"))
                 .arg(d.label_lastRoomcal->text().section(": ", 1))
                 .append(QString("duration=%1|details=%2|kit=%3|angle=%4|expert=%5|table=%6|")
@@ -354,7 +370,7 @@ private slots:
                 .split('|');
         // The fields show what was read, and only the expert row takes values that match no kit.
         QStringList expected =
-            QString("wand=500|calibrate=101|type=powerwall|types=2|recal=1|tracking=1|"
+            QString("wand=500|calibrate=101|type=powerwall|types=2|recal=1+|tracking=1|"
                     "date=2023-05-04T10:20:30|duration=30+|details=Show &details|kit=0|"
                     "angle=278 163 83 55|expert=240 150 90 40|table=c01x,static,M1,1001,1;"
                     "c02-,moved,M1,1002,1;c03x,static,M1,1003,1|toggle=moved static|"
