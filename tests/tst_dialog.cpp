@@ -192,7 +192,7 @@ private slots:
         io.clearCalls();
         dialog.pushButton_advanced->click();
         QVERIFY(transfer.done());
-        QCOMPARE(io.callsOf("sendCommand").last(), "morvek2 tracking start");
+        QCOMPARE(io.callsOf("sendCommand"), QStringList{"morvek2 tracking start"});
         // Esc stops tracking that runs, and closes the dialog.
         io.answer("status active", "cal");
         io.clearCalls();
