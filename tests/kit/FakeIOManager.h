@@ -67,6 +67,8 @@ private:
     // The reply for a read or command; nullopt when there is no answer.
     std::optional<Reply> reply(const QString& op, const QString& text);
     int writeText(const QString& op, const QString& text, char* answer);
+    template <typename T>
+    int valueRead(const QString& op, const QString& text, T* values, int count);
 
     QHash<QString, QString> m_answers;
     QSet<QString> m_failures;
