@@ -418,6 +418,10 @@ private slots:
             expected[at] = change == "expert=?" ? "expert=" + angle : change;
         }
         QCOMPARE(shown, expected);
+        // Opening again lists every coordinate type once.
+        const int types = d.cb_coordinateType->count();
+        open(io, d, [] {});
+        QCOMPARE(d.cb_coordinateType->count(), types);
     }
 
     void calibrate_data()
