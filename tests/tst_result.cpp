@@ -5,7 +5,6 @@
 #include "result/RoomAdjustment.h"
 #include "result/RoomCalibrationResultDlg.h"
 
-#include <QImage>
 #include <QLabel>
 
 namespace {
@@ -32,7 +31,6 @@ private slots:
     void showsResults();
     void acceptance_data();
     void acceptance();
-    void imagesKeepTheirSize();
 };
 
 void TestResult::adjustmentCheck_data()
@@ -181,16 +179,6 @@ void TestResult::acceptance()
     QCOMPARE(box, failing < 0 ? QString()
                               : QString("%1 Room adjustment: ").arg(QMessageBox::Warning) +
                                     Failures[failing]);
-}
-
-// The dialogs lay out around these pictures, so a redrawn image must keep its exact size.
-void TestResult::imagesKeepTheirSize()
-{
-    const QStringList names{"normal",     "powerwall",       "powerwall_standing",
-                            "mid_camera", "mid_camera_tsr3", "lock"};
-    const QList<QSize> sizes{{166, 124}, {166, 124}, {166, 124}, {164, 124}, {164, 102}, {48, 48}};
-    for (int i = 0; i < names.size(); ++i)
-        QCOMPARE(QImage(":/images/" + names[i] + ".png").size(), sizes[i]);
 }
 
 ROOMCAL_TEST_MAIN(TestResult)
