@@ -278,15 +278,16 @@ private slots:
             "types=3|" + types + " name;Error: Cannot get information room calibration duration");
         row("wand fails", {"!roomcal wand_length"}, "wand=0|calibrate=000");
         row("angle fails", {"!roomcal angle"}, "calibrate=000|kit=6|angle=0 0 0 55|expert=?");
-        row("type fails", {"!roomcal type"}, "recal=0+|table=|toggle=");
+        row("type fails", {"!roomcal type"}, "recal=0+|table=|toggle=|inputs=111");
         row("last date and tracking fail", {"!roomcal last_date", "!tracking available"},
             "date=-|tracking=0");
         row("tracking runs", {"status active=cal"},
             "tracking=0|exit=getString status active;sendCommand morvek2 tracking stop");
-        row("read-only", {"config is_changeable=no"}, "calibrate=000|duration=30-|recal=1-");
+        row("read-only", {"config is_changeable=no"},
+            "calibrate=000|duration=30-|recal=1-|inputs=000");
         row("tracking not available", {"tracking available=no"},
             "wand=410|calibrate=000|type=normal|recal=0-|tracking=0|duration=30-|angle=0 0 0 0|"
-            "table=|toggle=");
+            "table=|toggle=|inputs=000");
         row("cal not available", {"cal available room=Yes"}, "calibrate=000");
         row("zero B", {"roomcal angle=278 163 0"},
             "calibrate=001|kit=6|angle=278 163 0 55|expert=?");
@@ -402,7 +403,10 @@ private slots:
                             .arg(d.cb_calibrationSet->currentIndex())
                             .arg(angle, numbers(d.cb_calibrationSet->itemData(6).toList()),
                                  table.join(';')))
-                .append(QString("toggle=%1|exit=%2|log=%3").arg(toggle, exit, log))
+                .append(QString("toggle=%1|exit=%2|log=%3|inputs=").arg(toggle, exit, log))
+                .append(QString::number(d.dsb_wand->isEnabled()) +
+                        QString::number(d.cb_calibrationSet->isEnabled()) +
+                        QString::number(d.cb_coordinateType->isEnabled()))
                 .split('|');
         // The fields show what was read, and only the expert row takes values that match no kit.
         QStringList expected =
@@ -410,7 +414,7 @@ private slots:
                     "date=2023-05-04T10:20:30|duration=30+|details=Show &details|kit=0|"
                     "angle=278 163 83 55|expert=240 150 90 40|table=c01x,static,M1,1001,1;"
                     "c02-,moved,M1,1002,1;c03x,static,M1,1003,1|toggle=moved static|"
-                    "exit=getString status active|log=")
+                    "exit=getString status active|log=|inputs=100")
                 .split('|');
         for (const QString& change : changes.split('|', Qt::SkipEmptyParts)) {
             const int at = expected.indexOf(QRegularExpression(change.section('=', 0, 0) + "=.*"));
