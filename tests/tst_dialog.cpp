@@ -266,7 +266,7 @@ private slots:
         fill.remove(QRegularExpression("\\|getFlag roomcal has_reference c0."));
         // The duration is the controller's only from 0.12 on; before, it is fixed at 30 s.
         row("before 0.12", {"roomcal duration=45"},
-            "types=3|date=-|duration=30-|kit=6|angle=278 163 83 0|expert=?", "0.11",
+            "types=3|date=-|duration=30-|kit=6|angle=278 163 83 0|expert=?|inputs=10000", "0.11",
             opening.arg("", "", fill));
         row("longer duration", {"roomcal duration=45"}, "duration=45+|details=Hide &details");
 
@@ -278,16 +278,16 @@ private slots:
             "types=3|" + types + " name;Error: Cannot get information room calibration duration");
         row("wand fails", {"!roomcal wand_length"}, "wand=0|calibrate=000");
         row("angle fails", {"!roomcal angle"}, "calibrate=000|kit=6|angle=0 0 0 55|expert=?");
-        row("type fails", {"!roomcal type"}, "recal=0+|table=|toggle=|inputs=111");
+        row("type fails", {"!roomcal type"}, "recal=0+|table=|toggle=|inputs=11111");
         row("last date and tracking fail", {"!roomcal last_date", "!tracking available"},
             "date=-|tracking=0");
         row("tracking runs", {"status active=cal"},
             "tracking=0|exit=getString status active;sendCommand morvek2 tracking stop");
         row("read-only", {"config is_changeable=no"},
-            "calibrate=000|duration=30-|recal=1-|inputs=000");
+            "calibrate=000|duration=30-|recal=1-|inputs=00001");
         row("tracking not available", {"tracking available=no"},
             "wand=410|calibrate=000|type=normal|recal=0-|tracking=0|duration=30-|angle=0 0 0 0|"
-            "table=|toggle=|inputs=000");
+            "table=|toggle=|inputs=00000");
         row("cal not available", {"cal available room=Yes"}, "calibrate=000");
         row("zero B", {"roomcal angle=278 163 0"},
             "calibrate=001|kit=6|angle=278 163 0 55|expert=?");
@@ -406,7 +406,9 @@ private slots:
                 .append(QString("toggle=%1|exit=%2|log=%3|inputs=").arg(toggle, exit, log))
                 .append(QString::number(d.dsb_wand->isEnabled()) +
                         QString::number(d.cb_calibrationSet->isEnabled()) +
-                        QString::number(d.cb_coordinateType->isEnabled()))
+                        QString::number(d.cb_coordinateType->isEnabled()) +
+                        QString::number(d.pushButton_durationDefault->isEnabled()) +
+                        QString::number(d.label_duration->isEnabled()))
                 .split('|');
         // The fields show what was read, and only the expert row takes values that match no kit.
         QStringList expected =
@@ -414,7 +416,7 @@ private slots:
                     "date=2023-05-04T10:20:30|duration=30+|details=Show &details|kit=0|"
                     "angle=278 163 83 55|expert=240 150 90 40|table=c01x,static,M1,1001,1;"
                     "c02-,moved,M1,1002,1;c03x,static,M1,1003,1|toggle=moved static|"
-                    "exit=getString status active|log=|inputs=100")
+                    "exit=getString status active|log=|inputs=10011")
                 .split('|');
         for (const QString& change : changes.split('|', Qt::SkipEmptyParts)) {
             const int at = expected.indexOf(QRegularExpression(change.section('=', 0, 0) + "=.*"));
