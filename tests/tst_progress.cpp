@@ -131,13 +131,15 @@ void TestProgress::oneTick()
 
     // The same fraction: the overall bar floors a double product, the tile truncates a float one.
     QCOMPARE(dialog.progressBar_overall->value(), 28);
-    // Green marks a camera that has measured enough, blue one that has not.
+    // Green marks a camera that has measured enough, blue one that has not; in a whole style.
     const auto bars = [&] {
         QStringList shown;
         for (CameraStatus* tile : dialog.tiles()) {
             const QString style = tile->progressBar->styleSheet();
             shown << QString::number(tile->progressBar->value()) +
-                         (style.contains("green") ? "g" : "") + (style.contains("blue") ? "b" : "");
+                         (style.contains("green") ? "g" : "") +
+                         (style.contains("blue") ? "b" : "") +
+                         (style.count('{') == style.count('}') ? "" : " (broken style)");
         }
         return shown;
     };
@@ -273,12 +275,19 @@ void TestProgress::monitorMessages()
     CalibrationProgressDlg dialog(&io, nullptr, &v, false);
     QCOMPARE(io.calls, QStringList{"registerReceiver RoomCalModule"});
     prepare(dialog, io, "room", 9);
-    // Per tile: its tab, then "*" for the most-active camera's wide border, "-" without.
+    // Per tile: its tab, then "*" for the most-active camera's wide border, "-" without, "?" when
+    // the box or its title is not in the highlight colour with the window's text colour.
+    const QPalette palette = QApplication::palette();
+    const QString colours = QString("background-color: %1;color: %2;")
+                                .arg(palette.color(QPalette::Active, QPalette::Highlight).name(),
+                                     palette.color(QPalette::Active, QPalette::WindowText).name());
     const auto shown = [&] {
         QStringList tiles;
         for (CameraStatus* tile : dialog.tiles())
-            tiles << tile->label_tab->text().mid(4) +
-                         (tile->styleSheet().contains("border: 4px") ? "*" : "-");
+            tiles << tile->label_tab->text().mid(4) + (tile->styleSheet().count(colours) != 2 ? "?"
+                                                       : tile->styleSheet().contains("border: 4px")
+                                                           ? "*"
+                                                           : "-");
         return tiles.join(QLatin1Char(' '));
     };
 
