@@ -42,6 +42,12 @@ void running(FakeIOManager& io, const QStringList& answers)
         io.answer(names[i], answers[i]);
 }
 
+// A style sheet cut short would leave the widget unstyled.
+bool whole(const QString& style)
+{
+    return style.count('{') == style.count('}') && style.endsWith('}');
+}
+
 } // namespace
 
 class TestProgress : public QObject
@@ -139,7 +145,7 @@ void TestProgress::oneTick()
             shown << QString::number(tile->progressBar->value()) +
                          (style.contains("green") ? "g" : "") +
                          (style.contains("blue") ? "b" : "") +
-                         (style.count('{') == style.count('}') ? "" : " (broken style)");
+                         (whole(style) ? "" : " (broken style)");
         }
         return shown;
     };
@@ -284,10 +290,10 @@ void TestProgress::monitorMessages()
     const auto shown = [&] {
         QStringList tiles;
         for (CameraStatus* tile : dialog.tiles())
-            tiles << tile->label_tab->text().mid(4) + (tile->styleSheet().count(colours) != 2 ? "?"
-                                                       : tile->styleSheet().contains("border: 4px")
-                                                           ? "*"
-                                                           : "-");
+            tiles << tile->label_tab->text().mid(4) +
+                         (tile->styleSheet().count(colours) != 2 || !whole(tile->styleSheet()) ? "?"
+                          : tile->styleSheet().contains("border: 4px")                         ? "*"
+                                                                       : "-");
         return tiles.join(QLatin1Char(' '));
     };
 
