@@ -77,6 +77,7 @@ void TestProgress::tileGrid_data()
     QTest::newRow("none") << 11 << 0 << 0 << QSize(80, 240);
     QTest::newRow("7") << 11 << 7 << 4 << QSize(580, 378);
     QTest::newRow("13") << 11 << 13 << 5 << QSize(680, 447);
+    QTest::newRow("24") << 11 << 24 << 6 << QSize(780, 516);
     // 1380 x 930 would not fit the 800 x 600 off-screen screen: the tiles scroll instead.
     QTest::newRow("120") << 11 << 120 << 12 << QSize(784, 560);
     QTest::newRow("unreadable") << 11 << -1 << 0 << QSize(80, 240);
