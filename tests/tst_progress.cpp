@@ -112,6 +112,11 @@ void TestProgress::tileGrid()
     }
     QCOMPARE(dialog.minimumSize(), minimum);
     QCOMPARE(dialog.size(), minimum);
+    // Two-digit cameras of the monitor's messages reach their tiles.
+    if (count >= 10) {
+        io.deliver("Monitor2dTabChanged 1 0,9");
+        QCOMPARE(dialog.tiles()[9]->label_tab->text(), "tab 02");
+    }
 }
 
 void TestProgress::oneTick()
