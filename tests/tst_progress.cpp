@@ -278,6 +278,17 @@ void TestProgress::countdownEndsOnTime()
     }
     QCOMPARE(shown, QStringList({"3", "2", "1"}));
     QCOMPARE(finished.value(0), QVariantList{1});
+
+    // A step-wise run counts down when the controller pauses, not on a status it does not know.
+    FakeIOManager io;
+    BackendVersions v{1, 23, 0, {}};
+    CalibrationProgressDlg stepwise(&io, nullptr, &v, true);
+    io.answer("cal number_of_steps room", "2");
+    io.answer("morvek2 get cal step_pause room s01", "morvek2 set cal step_pause room s01 yes 1");
+    prepare(stepwise, io, "room", 0);
+    io.answer("status step_active", "tracking");
+    stepwise.update_cal_status();
+    QCOMPARE(io.calls, QStringList{"getString status step_active"});
 }
 
 void TestProgress::monitorMessages()
