@@ -87,7 +87,7 @@ void TestResult::showsResults()
         io.answer("camera number_of_cameras", QString::number(cameras));
         const QStringList residuals =
             cameras == 2 ? QStringList{"0.5 0"}
-                         : QStringList{"0.08 0.987", "0 0.999", "1.005 1.0", "2.5 0.005"};
+                         : QStringList{"0.08 0.987", "0 0.999", "1.005 1.0", "2.5 nan"};
         for (int c = 0; c < residuals.size(); ++c)
             io.answer(QString::asprintf("roomcal cam_residual c%02d", c + 1), residuals[c]);
         RoomCalibrationResultDlg dlg(&io, nullptr, nullptr, false);
