@@ -152,6 +152,17 @@ void TestTransfer::listsOtherConfigurations()
              (QStringList{"Hall", "t%s%n", "Atrium", "", shown, "t01", "Studio B", "ann", "no"}));
     QCOMPARE(flags, selectable ? int(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled) : 0);
     QCOMPARE(apply, (QList<bool>{false, true, false}));
+
+    // With the active configuration alone there is nothing to list.
+    io.answer("config number_of_configs", "1");
+    io.answer("config active_config", "t01");
+    int rows = -1;
+    driver.on(QStringLiteral("RoomcalPortDlgClass"), [&](QWidget* w) {
+        rows = tableOf(w)->rowCount();
+        button(w, "pushButton_exit")->click();
+    });
+    RoomcalPortDlg(nullptr, &io).fill_and_exec();
+    QCOMPARE(rows, 0);
 }
 
 void TestTransfer::transfer_data()
