@@ -188,6 +188,11 @@ void TestTransfer::transfer_data()
                                         << QStringList() << QStringList{"t01"} << there;
     QTest::newRow("camera answers an error")
         << "reject" << QStringList{summary} << QStringList() << QStringList{"t01"} << there;
+    // A target that cannot be made active must not be reported as done.
+    QTest::newRow("switch to a target fails")
+        << "switch there" << QStringList{summary}
+        << QStringList{"Error: Cannot change back to active configuration"} << QStringList{"t01"}
+        << QStringList{"t01", "t02"};
     QTest::newRow("switch back fails")
         << "switch back" << QStringList{summary}
         << QStringList{"Error: Cannot change back to active configuration"} << both << both;
@@ -212,7 +217,9 @@ void TestTransfer::transfer()
     if (fault == QLatin1String("3 cameras"))
         model.cameras["t%s%n"] = calibration("old", 3);
     model.rejecting = fault == QLatin1String("reject") ? "t%s%n" : "";
-    model.unswitchable = fault == QLatin1String("switch back") ? "t02" : "";
+    model.unswitchable = fault == QLatin1String("switch back")    ? "t02"
+                         : fault == QLatin1String("switch there") ? "t%s%n"
+                                                                  : "";
     if (fault == QLatin1String("none"))
         io.answer("morvek2 get tracking room c02", "morvek2 set tracking room c02 none 0 0");
     const auto before = model.cameras;
