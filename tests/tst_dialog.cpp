@@ -72,6 +72,37 @@ void open(FakeIOManager& io, RoomCalibrationDialog& dialog, const std::function<
         QTest::qFail("the dialog was not shown", __FILE__, __LINE__);
 }
 
+// The reads of an opening whose order matters, because one needs the answer of another or
+// decides what the operator sees; every other read only has to happen, as often as expected.
+const QList<QStringList> OrderedReads = {
+    {"getInt roomcal number_of_available_coordinate_types",
+     "getString roomcal available_coordinate_type t01",
+     "getString roomcal available_coordinate_type_desc normal",
+     "getString roomcal available_coordinate_type t02",
+     "getString roomcal available_coordinate_type_desc powerwall"},
+    {"getString status active", "getString tracking available",
+     "sendCommand morvek2 tracking start"},
+    {"getString roomcal has_type wand_no_angle", "getString roomcal type"},
+    {"getInt camera number_of_cameras", "sendCommand morvek2 get camera camera c01",
+     "sendCommand morvek2 get camera model_desc 0x0c01"}};
+
+// Whether the calls hold each ordered group, as far as it is expected, in its order.
+bool orderedAsExpected(const QStringList& calls, const QStringList& expected)
+{
+    for (const QStringList& group : OrderedReads) {
+        int next = 0;
+        QStringList order;
+        for (const QString& read : group)
+            if (expected.contains(read))
+                order << read;
+        for (const QString& call : calls)
+            next += next < order.size() && call == order.at(next);
+        if (next < order.size())
+            return false;
+    }
+    return true;
+}
+
 QString numbers(const QVariantList& values)
 {
     QStringList n;
@@ -91,16 +122,9 @@ private slots:
         FakeIOManager io;
         BackendVersions v = version("1.23");
         RoomCalibrationDialog dialog(&io, nullptr, &v);
-        // Minimum, maximum, decimals, arrows, value (without a kit applied by building the list).
-        QStringList boxes;
-        for (QDoubleSpinBox* b :
-             {dialog.dsb_wand, dialog.dsb_a, dialog.dsb_b, dialog.dsb_c,
-              dialog.doubleSpinBox_heightAboveFloor, dialog.doubleSpinBox_duration})
-            boxes << QString::asprintf(
-                "%g %g %d %c %g", b->minimum(), b->maximum(), b->decimals(),
-                b->buttonSymbols() == QAbstractSpinBox::NoButtons ? '-' : '+', b->value());
-        QCOMPARE(boxes, (QStringList{"0 9999.99 2 - 410", "0 100000 1 - 0", "0 100000 1 - 0",
-                                     "0 100000 1 - 0", "-100000 100000 1 - 0", "0 300 0 + 30"}));
+        // Before any opening: the 410 mm wand and the 30 s default duration.
+        QCOMPARE(numbers({dialog.dsb_wand->value(), dialog.doubleSpinBox_duration->value()}),
+                 QString("410 30"));
         dialog.label_error->setText("note");
         dialog.retranslateUi(&dialog); // texts only: the note goes, the picture stays
         QVERIFY(dialog.stackedWidget->currentWidget() == dialog.page_2 &&
@@ -144,6 +168,8 @@ private slots:
         QTest::newRow("longer name, S, mid camera")
             << "1.23 TESSERA3" << 1 << "192 57 112.5 15.6 999 focus"
             << "mid_camera" << QSize(164, 102);
+        QTest::newRow("L, normal") << "1.23" << 5 << "710 200 550 43 710"
+                                   << "normal" << QSize(166, 124);
         QTest::newRow("short list, M, normal") << "1.23 TESSERA" << 0 << "384 114 225 40 410"
                                                << "normal" << QSize(166, 124);
     }
@@ -189,6 +215,15 @@ private slots:
         dialog.cb_coordinateType->setCurrentIndex(0);
         QVERIFY(visible() == 10 && dialog.checkBox_recal->isEnabled());
 
+        // The transfer dialog runs with tracking stopped, and tracking runs again after it.
+        io.answer("status active", "none");
+        io.answer("tracking available", "yes");
+        ModalDriver transfer;
+        transfer.reject("RoomcalPortDlgClass");
+        io.clearCalls();
+        dialog.pushButton_advanced->click();
+        QVERIFY(transfer.done());
+        QCOMPARE(io.callsOf("sendCommand"), QStringList{"morvek2 tracking start"});
         // Esc stops tracking that runs, and closes the dialog.
         io.answer("status active", "cal");
         io.clearCalls();
@@ -231,7 +266,7 @@ private slots:
         fill.remove(QRegularExpression("\\|getFlag roomcal has_reference c0."));
         // The duration is the controller's only from 0.12 on; before, it is fixed at 30 s.
         row("before 0.12", {"roomcal duration=45"},
-            "types=3|date=-|duration=30-|kit=6|angle=278 163 83 0|expert=?", "0.11",
+            "types=3|date=-|duration=30-|kit=6|angle=278 163 83 0|expert=?|inputs=10000", "0.11",
             opening.arg("", "", fill));
         row("longer duration", {"roomcal duration=45"}, "duration=45+|details=Hide &details");
 
@@ -243,15 +278,16 @@ private slots:
             "types=3|" + types + " name;Error: Cannot get information room calibration duration");
         row("wand fails", {"!roomcal wand_length"}, "wand=0|calibrate=000");
         row("angle fails", {"!roomcal angle"}, "calibrate=000|kit=6|angle=0 0 0 55|expert=?");
-        row("type fails", {"!roomcal type"}, "recal=0|table=|toggle=");
+        row("type fails", {"!roomcal type"}, "recal=0+|table=|toggle=|inputs=11111");
         row("last date and tracking fail", {"!roomcal last_date", "!tracking available"},
             "date=-|tracking=0");
         row("tracking runs", {"status active=cal"},
             "tracking=0|exit=getString status active;sendCommand morvek2 tracking stop");
-        row("read-only", {"config is_changeable=no"}, "calibrate=000|duration=30-");
+        row("read-only", {"config is_changeable=no"},
+            "calibrate=000|duration=30-|recal=1-|inputs=00001");
         row("tracking not available", {"tracking available=no"},
-            "wand=410|calibrate=000|type=normal|recal=0|tracking=0|duration=30-|angle=0 0 0 0|"
-            "table=|toggle=");
+            "wand=410|calibrate=000|type=normal|recal=0-|tracking=0|duration=30-|angle=0 0 0 0|"
+            "table=|toggle=|inputs=00000");
         row("cal not available", {"cal available room=Yes"}, "calibrate=000");
         row("zero B", {"roomcal angle=278 163 0"},
             "calibrate=001|kit=6|angle=278 163 0 55|expert=?");
@@ -271,6 +307,17 @@ private slots:
             {one, c01 + "0x0B01 77 x", "morvek2 get camera model_desc 0x0B01=a b c d e B",
              "camera serial_desc 0x0B01 77=\"SN 77\""},
             "table=c01x,static,B,SN 77,1");
+        row("serial of a 0x0D camera",
+            {one, c01 + "0x0d02 99", "morvek2 get camera model_desc 0x0d02=a b c d e D",
+             "camera serial_desc 0x0d02 99=SN 99"},
+            "table=c01x,static,D,SN 99,1");
+        // The mid-camera type is offered for up to two cameras.
+        const QStringList mid = {"roomcal number_of_available_coordinate_types=3",
+                                 "roomcal available_coordinate_type t03=mid_camera",
+                                 "roomcal available_coordinate_type_desc mid_camera=Mid"};
+        row("mid camera, two cameras", mid + QStringList{"camera number_of_cameras=2"},
+            "types=3|table=c01x,static,M1,1001,1;c02-,moved,M1,1002,1");
+        row("mid camera, three cameras", mid, "");
         row("no reference", {"roomcal has_reference c02=no"},
             "table=c01x,static,M1,1001,1;c02-,moved,M1,1002,0;c03x,static,M1,1003,1");
         row("flags unreadable", {one, "!roomcal fixed_camera c01", "!roomcal has_reference c01"},
@@ -334,15 +381,21 @@ private slots:
             d.pb_exit->click();
             exit = io.calls.join(';') + (d.isVisible() ? " (still open)" : "");
         });
-        if (!calls.isEmpty())
-            QCOMPARE(opened, calls);
+        if (!calls.isEmpty()) {
+            QStringList got = opened.split('|'), expected = calls.split('|');
+            QVERIFY2(orderedAsExpected(got, expected), qPrintable(opened));
+            std::sort(got.begin(), got.end());
+            std::sort(expected.begin(), expected.end());
+            QCOMPARE(got, expected);
+        }
 
         const QStringList shown =
             QString("wand=%1|calibrate=%2|type=%3|types=%4|recal=%5|tracking=%6|date=%7|")
                 .arg(d.dsb_wand->value())
                 .arg(calibrate, d.cb_coordinateType->currentData().toString())
                 .arg(d.cb_coordinateType->count())
-                .arg(d.checkBox_recal->isChecked())
+                .arg(QString::number(d.checkBox_recal->isChecked()) +
+                     (d.checkBox_recal->isEnabled() ? "+" : "-"))
                 .arg(opened.contains("sendCommand morvek2 tracking start"))
                 .arg(d.label_lastRoomcal->text().section(": ", 1))
                 .append(QString("duration=%1|details=%2|kit=%3|angle=%4|expert=%5|table=%6|")
@@ -350,15 +403,20 @@ private slots:
                             .arg(d.cb_calibrationSet->currentIndex())
                             .arg(angle, numbers(d.cb_calibrationSet->itemData(6).toList()),
                                  table.join(';')))
-                .append(QString("toggle=%1|exit=%2|log=%3").arg(toggle, exit, log))
+                .append(QString("toggle=%1|exit=%2|log=%3|inputs=").arg(toggle, exit, log))
+                .append(QString::number(d.dsb_wand->isEnabled()) +
+                        QString::number(d.cb_calibrationSet->isEnabled()) +
+                        QString::number(d.cb_coordinateType->isEnabled()) +
+                        QString::number(d.pushButton_durationDefault->isEnabled()) +
+                        QString::number(d.label_duration->isEnabled()))
                 .split('|');
         // The fields show what was read, and only the expert row takes values that match no kit.
         QStringList expected =
-            QString("wand=500|calibrate=101|type=powerwall|types=2|recal=1|tracking=1|"
+            QString("wand=500|calibrate=101|type=powerwall|types=2|recal=1+|tracking=1|"
                     "date=2023-05-04T10:20:30|duration=30+|details=Show &details|kit=0|"
                     "angle=278 163 83 55|expert=240 150 90 40|table=c01x,static,M1,1001,1;"
                     "c02-,moved,M1,1002,1;c03x,static,M1,1003,1|toggle=moved static|"
-                    "exit=getString status active|log=")
+                    "exit=getString status active|log=|inputs=10011")
                 .split('|');
         for (const QString& change : changes.split('|', Qt::SkipEmptyParts)) {
             const int at = expected.indexOf(QRegularExpression(change.section('=', 0, 0) + "=.*"));
@@ -366,6 +424,10 @@ private slots:
             expected[at] = change == "expert=?" ? "expert=" + angle : change;
         }
         QCOMPARE(shown, expected);
+        // Opening again lists every coordinate type once.
+        const int types = d.cb_coordinateType->count();
+        open(io, d, [] {});
+        QCOMPARE(d.cb_coordinateType->count(), types);
     }
 
     void calibrate_data()

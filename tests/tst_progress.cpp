@@ -4,6 +4,7 @@
 #include "plugin/BackendVersions.h"
 #include "progress/CalibrationProgressDlg.h"
 #include "progress/CameraStatus.h"
+#include "progress/CountdownDlg.h"
 #include "progress/RoomCalMessageReceiver.h"
 
 #include <QLCDNumber>
@@ -22,6 +23,9 @@ void prepare(CalibrationProgressDlg& dialog, FakeIOManager& io, const QString& t
     io.answer("morvek2 cal " + type + " start", "morvek2 error");
     cameras < 0 ? io.fail("camera number_of_cameras")
                 : io.answer("camera number_of_cameras", QString::number(cameras));
+    for (int i = 1; i <= qMax(cameras, 0); ++i)
+        io.answer(QString::asprintf("morvek2 get camera camera c%02d", i),
+                  QString::asprintf("morvek2 set camera camera c%02d 0x0c01 %d", i, 4700 + i));
     QCOMPARE(dialog.run_calibration(type.toLatin1().constData()), 0);
     QCOMPARE(io.logLines.takeLast(),
              "Error: The controller did not start the calibration: morvek2 error");
@@ -38,6 +42,12 @@ void running(FakeIOManager& io, const QStringList& answers)
         io.answer(names[i], answers[i]);
 }
 
+// A style sheet cut short would leave the widget unstyled.
+bool whole(const QString& style)
+{
+    return style.count('{') == style.count('}') && style.endsWith('}');
+}
+
 } // namespace
 
 class TestProgress : public QObject
@@ -51,6 +61,8 @@ private slots:
     void progressArithmetic_data();
     void progressArithmetic();
     void stallWarning();
+    void pollsUntilTheWarning();
+    void countdownEndsOnTime();
     void monitorMessages();
     void wholeRun_data();
     void wholeRun();
@@ -65,6 +77,7 @@ void TestProgress::tileGrid_data()
     QTest::newRow("none") << 11 << 0 << 0 << QSize(80, 240);
     QTest::newRow("7") << 11 << 7 << 4 << QSize(580, 378);
     QTest::newRow("13") << 11 << 13 << 5 << QSize(680, 447);
+    QTest::newRow("24") << 11 << 24 << 6 << QSize(780, 516);
     // 1380 x 930 would not fit the 800 x 600 off-screen screen: the tiles scroll instead.
     QTest::newRow("120") << 11 << 120 << 12 << QSize(784, 560);
     QTest::newRow("unreadable") << 11 << -1 << 0 << QSize(80, 240);
@@ -92,12 +105,18 @@ void TestProgress::tileGrid()
                                       : QStringList());
     for (int i = 0; i < count; ++i) {
         CameraStatus* tile = dialog.tiles()[size_t(i)];
-        QCOMPARE(tile->title() + ' ' + tile->label_tab->text(),
-                 QString::asprintf("c%02d tab 01", i + 1));
+        // Each tile names its camera by serial number, not by type.
+        QCOMPARE(tile->title() + ' ' + tile->label_tab->text() + ' ' + tile->label_serial->text(),
+                 QString::asprintf("c%02d tab 01 #%d", i + 1, 4701 + i));
         QCOMPARE(dialog.gridLayout_cam->itemAtPosition(i / columns, i % columns)->widget(), tile);
     }
     QCOMPARE(dialog.minimumSize(), minimum);
     QCOMPARE(dialog.size(), minimum);
+    // Two-digit cameras of the monitor's messages reach their tiles.
+    if (count >= 10) {
+        io.deliver("Monitor2dTabChanged 1 0,9");
+        QCOMPARE(dialog.tiles()[9]->label_tab->text(), "tab 02");
+    }
 }
 
 void TestProgress::oneTick()
@@ -124,16 +143,16 @@ void TestProgress::oneTick()
 
     // The same fraction: the overall bar floors a double product, the tile truncates a float one.
     QCOMPARE(dialog.progressBar_overall->value(), 28);
-    const QString bar = QStringLiteral(
-        "QProgressBar{border: 1px solid grey;border-radius: "
-        "15px;}\nQProgressBar::chunk{background: "
-        "qlineargradient(x1: 0, y1: 0.5, x2: 1, y2: 0.5, stop: 0 %1, stop: 1 white);}");
+    // Green marks a camera that has measured enough, blue one that has not; in a whole style.
     const auto bars = [&] {
         QStringList shown;
-        for (CameraStatus* tile : dialog.tiles())
+        for (CameraStatus* tile : dialog.tiles()) {
+            const QString style = tile->progressBar->styleSheet();
             shown << QString::number(tile->progressBar->value()) +
-                         (tile->progressBar->styleSheet() == bar.arg("green") ? "g" : "") +
-                         (tile->progressBar->styleSheet() == bar.arg("blue") ? "b" : "");
+                         (style.contains("green") ? "g" : "") +
+                         (style.contains("blue") ? "b" : "") +
+                         (whole(style) ? "" : " (broken style)");
+        }
         return shown;
     };
     QCOMPARE(bars(), QStringList({"0b", "29b", "100g", "0b", "0b"}));
@@ -229,6 +248,49 @@ void TestProgress::stallWarning()
     QVERIFY(!warningTimer->isActive());
 }
 
+// With the dialog's own timers: a stalled measurement is polled about five times a second, and
+// the operator is asked to move the wand after about five seconds of it.
+void TestProgress::pollsUntilTheWarning()
+{
+    FakeIOManager io;
+    BackendVersions v{1, 11, 0, {}};
+    CalibrationProgressDlg dialog(&io, nullptr, &v, false);
+    prepare(dialog, io, "room", 0);
+    running(io, {"0.37", "1 0.3", "40"});
+    dialog.findChild<QTimer*>("updateTimer")->start();
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.label_warning->text().isEmpty(), 20000);
+    dialog.findChild<QTimer*>("updateTimer")->stop();
+    // Late ticks on a loaded machine make fewer polls, never more.
+    const int polls = io.calls.count("getString status active");
+    QVERIFY2(polls >= 15 && polls <= 28, qPrintable(QString::number(polls)));
+}
+
+void TestProgress::countdownEndsOnTime()
+{
+    CountdownDlg countdown;
+    QSignalSpy finished(&countdown, &QDialog::finished);
+    countdown.start_countdown(QString(), 3);
+    QStringList shown;
+    for (int tick = 0; tick < 3; ++tick) {
+        shown << QString::number(countdown.findChild<QLCDNumber*>("lcdNumber")->intValue());
+        QCOMPARE(finished.count(), 0);
+        countdown.updateCountdown();
+    }
+    QCOMPARE(shown, QStringList({"3", "2", "1"}));
+    QCOMPARE(finished.value(0), QVariantList{1});
+
+    // A step-wise run counts down when the controller pauses, not on a status it does not know.
+    FakeIOManager io;
+    BackendVersions v{1, 23, 0, {}};
+    CalibrationProgressDlg stepwise(&io, nullptr, &v, true);
+    io.answer("cal number_of_steps room", "2");
+    io.answer("morvek2 get cal step_pause room s01", "morvek2 set cal step_pause room s01 yes 1");
+    prepare(stepwise, io, "room", 0);
+    io.answer("status step_active", "tracking");
+    stepwise.update_cal_status();
+    QCOMPARE(io.calls, QStringList{"getString status step_active"});
+}
+
 void TestProgress::monitorMessages()
 {
     FakeIOManager io;
@@ -236,23 +298,19 @@ void TestProgress::monitorMessages()
     CalibrationProgressDlg dialog(&io, nullptr, &v, false);
     QCOMPARE(io.calls, QStringList{"registerReceiver RoomCalModule"});
     prepare(dialog, io, "room", 9);
+    // Per tile: its tab, then "*" for the most-active camera's wide border, "-" without, "?" when
+    // the box or its title is not in the highlight colour with the window's text colour.
     const QPalette palette = QApplication::palette();
-    const QString style =
-        QStringLiteral(
-            "QGroupBox{background-color: %1;color: %2;border: %3px solid gray;border-radius: "
-            "5px;margin-top: 1ex;}\n%4QGroupBox::title {subcontrol-origin: margin;"
-            "subcontrol-position: top center;padding: 0 3px;border: 1px solid gray;border-radius: "
-            "5px;background-color: %1;color: %2;}")
-            .arg(palette.color(QPalette::Active, QPalette::Highlight).name(),
-                 palette.color(QPalette::Active, QPalette::WindowText).name());
-    // Per tile: its tab, then "*" for the most-active border, "-" without ("?" for neither).
+    const QString colours = QString("background-color: %1;color: %2;")
+                                .arg(palette.color(QPalette::Active, QPalette::Highlight).name(),
+                                     palette.color(QPalette::Active, QPalette::WindowText).name());
     const auto shown = [&] {
         QStringList tiles;
         for (CameraStatus* tile : dialog.tiles())
             tiles << tile->label_tab->text().mid(4) +
-                         (tile->styleSheet() == style.arg("4", " ")  ? "*"
-                          : tile->styleSheet() == style.arg("0", "") ? "-"
-                                                                     : "?");
+                         (tile->styleSheet().count(colours) != 2 || !whole(tile->styleSheet()) ? "?"
+                          : tile->styleSheet().contains("border: 4px")                         ? "*"
+                                                                       : "-");
         return tiles.join(QLatin1Char(' '));
     };
 

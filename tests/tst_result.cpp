@@ -5,7 +5,6 @@
 #include "result/RoomAdjustment.h"
 #include "result/RoomCalibrationResultDlg.h"
 
-#include <QImage>
 #include <QLabel>
 
 namespace {
@@ -32,7 +31,6 @@ private slots:
     void showsResults();
     void acceptance_data();
     void acceptance();
-    void imagesKeepTheirSize();
 };
 
 void TestResult::adjustmentCheck_data()
@@ -89,7 +87,7 @@ void TestResult::showsResults()
         io.answer("camera number_of_cameras", QString::number(cameras));
         const QStringList residuals =
             cameras == 2 ? QStringList{"0.5 0"}
-                         : QStringList{"0.08 0.987", "0 0.999", "1.005 1.0", "2.5 0.005"};
+                         : QStringList{"0.08 0.987", "0 0.999", "1.005 1.0", "2.5 nan"};
         for (int c = 0; c < residuals.size(); ++c)
             io.answer(QString::asprintf("roomcal cam_residual c%02d", c + 1), residuals[c]);
         RoomCalibrationResultDlg dlg(&io, nullptr, nullptr, false);
@@ -181,16 +179,6 @@ void TestResult::acceptance()
     QCOMPARE(box, failing < 0 ? QString()
                               : QString("%1 Room adjustment: ").arg(QMessageBox::Warning) +
                                     Failures[failing]);
-}
-
-// The dialogs lay out around these pictures, so a redrawn image must keep its exact size.
-void TestResult::imagesKeepTheirSize()
-{
-    const QStringList names{"normal",     "powerwall",       "powerwall_standing",
-                            "mid_camera", "mid_camera_tsr3", "lock"};
-    const QList<QSize> sizes{{166, 124}, {166, 124}, {166, 124}, {164, 124}, {164, 102}, {48, 48}};
-    for (int i = 0; i < names.size(); ++i)
-        QCOMPARE(QImage(":/images/" + names[i] + ".png").size(), sizes[i]);
 }
 
 ROOMCAL_TEST_MAIN(TestResult)

@@ -152,6 +152,17 @@ void TestTransfer::listsOtherConfigurations()
              (QStringList{"Hall", "t%s%n", "Atrium", "", shown, "t01", "Studio B", "ann", "no"}));
     QCOMPARE(flags, selectable ? int(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled) : 0);
     QCOMPARE(apply, (QList<bool>{false, true, false}));
+
+    // With the active configuration alone there is nothing to list.
+    io.answer("config number_of_configs", "1");
+    io.answer("config active_config", "t01");
+    int rows = -1;
+    driver.on(QStringLiteral("RoomcalPortDlgClass"), [&](QWidget* w) {
+        rows = tableOf(w)->rowCount();
+        button(w, "pushButton_exit")->click();
+    });
+    RoomcalPortDlg(nullptr, &io).fill_and_exec();
+    QCOMPARE(rows, 0);
 }
 
 void TestTransfer::transfer_data()
@@ -165,23 +176,29 @@ void TestTransfer::transfer_data()
     const QString summary = QStringLiteral(
         "Error: Error(s) occoured during transferring the room calibration.\n\nPlease check "
         "your active configuration.");
+    const QString changed = QStringLiteral(
+        "Error: Number of cameras has changed.\nUnable to transfer the roomcalibration");
     const QStringList both{"t%s%n", "t01"}, there{"t%s%n", "t01", "t02"};
     QTest::newRow("both succeed")
         << ""
         << QStringList{"Success: Room calibration successfully transferred to the following "
                        "configuration(s):\n\t- Atrium\n\t- Studio B\n\t"}
         << QStringList() << both << there;
-    QTest::newRow("other camera count")
-        << "3 cameras"
-        << QStringList{"Error: Number of cameras has changed.\nUnable to transfer the "
-                       "roomcalibration",
-                       summary}
-        << QStringList() << QStringList{"t01"} << there;
+    QTest::newRow("other camera count") << "3 cameras" << QStringList{changed, summary}
+                                        << QStringList() << QStringList{"t01"} << there;
     QTest::newRow("camera answers an error")
         << "reject" << QStringList{summary} << QStringList() << QStringList{"t01"} << there;
+    // A target that cannot be made active must not be reported as done.
+    QTest::newRow("switch to a target fails")
+        << "switch there" << QStringList{summary}
+        << QStringList{"Error: Cannot change back to active configuration"} << QStringList{"t01"}
+        << QStringList{"t01", "t02"};
     QTest::newRow("switch back fails")
         << "switch back" << QStringList{summary}
         << QStringList{"Error: Cannot change back to active configuration"} << both << both;
+    // A camera without calibration must not wipe the targets' calibrations.
+    QTest::newRow("uncalibrated camera") << "none" << QStringList{changed, changed, summary}
+                                         << QStringList() << QStringList() << there;
     QTest::newRow("cancel") << "cancel" << QStringList() << QStringList() << QStringList()
                             << QStringList();
 }
@@ -200,7 +217,11 @@ void TestTransfer::transfer()
     if (fault == QLatin1String("3 cameras"))
         model.cameras["t%s%n"] = calibration("old", 3);
     model.rejecting = fault == QLatin1String("reject") ? "t%s%n" : "";
-    model.unswitchable = fault == QLatin1String("switch back") ? "t02" : "";
+    model.unswitchable = fault == QLatin1String("switch back")    ? "t02"
+                         : fault == QLatin1String("switch there") ? "t%s%n"
+                                                                  : "";
+    if (fault == QLatin1String("none"))
+        io.answer("morvek2 get tracking room c02", "morvek2 set tracking room c02 none 0 0");
     const auto before = model.cameras;
 
     RoomcalPortDlg dialog(nullptr, &io);

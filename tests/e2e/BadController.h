@@ -14,10 +14,9 @@
 class BadController
 {
 public:
-    // Healthy answers at once from the default simulator, Slow after 400 ms, Silent never; the
-    // others answer a line of noise, printf directives in well-formed answers or 10 000 bytes,
-    // or close every connection as soon as it is accepted.
-    enum class Mode { Healthy, Silent, Slow, Garbage, FormatText, Oversized, CloseAtOnce };
+    // Healthy answers at once from the default simulator, Silent never, FormatText with printf
+    // directives in well-formed answers.
+    enum class Mode { Healthy, Silent, FormatText };
 
     BadController() : m_server(new QTcpServer)
     {
@@ -28,8 +27,6 @@ public:
                     while (socket->canReadLine())
                         answer(socket, socket->readLine().trimmed());
                 });
-                if (m_mode == Mode::CloseAtOnce)
-                    socket->abort();
             }
         });
         m_server->moveToThread(&m_thread);
@@ -66,16 +63,10 @@ private:
         };
         if (m_mode == Mode::Healthy)
             socket->write(proper());
-        else if (m_mode == Mode::Slow) // the answer dies with a connection the client dropped
-            QTimer::singleShot(400, socket, [socket, late = proper()] { socket->write(late); });
-        else if (m_mode == Mode::Garbage)
-            socket->write("\x7f?? \xff\xfe garbage -- 12,5 \x1b[2J\n");
         else if (m_mode == Mode::FormatText)
             socket->write(request.startsWith("morvek2 get ")
                               ? "morvek2 set " + request.mid(12) + " %s%n%s%n%p\n"
                               : QByteArray("%n%s%n%x\n"));
-        else if (m_mode == Mode::Oversized)
-            socket->write(QByteArray(10000, 'x') + '\n');
     }
 
     std::atomic<Mode> m_mode{Mode::Healthy};

@@ -42,7 +42,8 @@ int FakeIOManager::writeText(const QString& op, const QString& text, char* answe
     const auto r = reply(op, text);
     if (!r)
         return -1;
-    if (r->result == 0) {
+    // A failing host need not leave the buffer alone: a failure with a text writes it too.
+    if (r->result == 0 || !r->text.isEmpty()) {
         const QByteArray bytes = r->text.toLatin1().left(AnswerBufferSize - 1);
         std::memcpy(answer, bytes.constData(), size_t(bytes.size()));
         answer[bytes.size()] = '\0';
@@ -69,65 +70,70 @@ int FakeIOManager::getString(char* answer, const char* format, ...)
     return writeText(QStringLiteral("getString"), text, answer);
 }
 
+namespace {
+bool parseWord(const QString& word, int* value)
+{
+    bool ok = false;
+    *value = word.toInt(&ok);
+    return ok;
+}
+bool parseWord(const QString& word, double* value)
+{
+    bool ok = false;
+    *value = word.toDouble(&ok);
+    return ok;
+}
+bool parseWord(const QString& word, bool* value)
+{
+    *value = word == QLatin1String("yes");
+    return *value || word == QLatin1String("no");
+}
+} // namespace
+
+// A single value must be the whole answer; of several, words beyond the count are ignored. The
+// out values change only when every one of them parses.
+template <typename T>
+int FakeIOManager::valueRead(const QString& op, const QString& text, T* values, int count)
+{
+    const auto r = reply(op, text);
+    if (!r || r->result != 0)
+        return r ? r->result : -1;
+    const QStringList words = r->text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (words.size() < count || (count == 1 && words.size() != 1))
+        return -1;
+    std::vector<T> parsed;
+    for (int i = 0; i < count; ++i) {
+        T value{};
+        if (!parseWord(words.at(i), &value))
+            return -1;
+        parsed.push_back(value);
+    }
+    std::copy(parsed.begin(), parsed.end(), values);
+    return 0;
+}
+
 int FakeIOManager::getInt(int* value, const char* format, ...)
 {
     FORMATTED(format);
-    const auto r = reply(QStringLiteral("getInt"), text);
-    if (!r || r->result != 0)
-        return r ? r->result : -1;
-    bool ok = false;
-    const int parsed = r->text.trimmed().toInt(&ok);
-    if (!ok)
-        return -1;
-    *value = parsed;
-    return 0;
+    return valueRead(QStringLiteral("getInt"), text, value, 1);
 }
 
 int FakeIOManager::getDouble(double* value, const char* format, ...)
 {
     FORMATTED(format);
-    const auto r = reply(QStringLiteral("getDouble"), text);
-    if (!r || r->result != 0)
-        return r ? r->result : -1;
-    bool ok = false;
-    const double parsed = r->text.trimmed().toDouble(&ok);
-    if (!ok)
-        return -1;
-    *value = parsed;
-    return 0;
+    return valueRead(QStringLiteral("getDouble"), text, value, 1);
 }
 
 int FakeIOManager::getFlag(bool* value, const char* format, ...)
 {
     FORMATTED(format);
-    const auto r = reply(QStringLiteral("getFlag"), text);
-    if (!r || r->result != 0)
-        return r ? r->result : -1;
-    const QString word = r->text.trimmed();
-    if (word != QLatin1String("yes") && word != QLatin1String("no"))
-        return -1;
-    *value = word == QLatin1String("yes");
-    return 0;
+    return valueRead(QStringLiteral("getFlag"), text, value, 1);
 }
 
 int FakeIOManager::getDoubles(double* values, int count, const char* format, ...)
 {
     FORMATTED(format);
-    const auto r = reply(QStringLiteral("getDoubles"), text);
-    if (!r || r->result != 0)
-        return r ? r->result : -1;
-    const QStringList parts = r->text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (parts.size() < count)
-        return -1;
-    std::vector<double> parsed;
-    for (int i = 0; i < count; ++i) {
-        bool ok = false;
-        parsed.push_back(parts.at(i).toDouble(&ok));
-        if (!ok)
-            return -1;
-    }
-    std::copy(parsed.begin(), parsed.end(), values);
-    return 0;
+    return valueRead(QStringLiteral("getDoubles"), text, values, count);
 }
 
 int FakeIOManager::setParameter(const char* format, ...)

@@ -17,7 +17,8 @@ class MessageReceiver;
 // exchange is logged in order as "<operation> <formatted text>" (for example
 // "getString roomcal duration" or "logMessage calibration started").
 //
-// Reads and commands without an answer fail, like a parameter the controller does not know;
+// Reads and commands without an answer fail, like a parameter the controller does not know; a
+// failure that a handler gives a text leaves that text in the buffer, as a careless host may;
 // writes, channel options and receiver registrations succeed unless made to fail.
 class FakeIOManager : public IOManager
 {
@@ -66,6 +67,8 @@ private:
     // The reply for a read or command; nullopt when there is no answer.
     std::optional<Reply> reply(const QString& op, const QString& text);
     int writeText(const QString& op, const QString& text, char* answer);
+    template <typename T>
+    int valueRead(const QString& op, const QString& text, T* values, int count);
 
     QHash<QString, QString> m_answers;
     QSet<QString> m_failures;
