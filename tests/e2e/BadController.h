@@ -14,9 +14,9 @@
 class BadController
 {
 public:
-    // Healthy answers at once from the default simulator, Silent never, FormatText with printf
-    // directives in well-formed answers.
-    enum class Mode { Healthy, Silent, FormatText };
+    // Healthy answers at once from the default simulator, FormatText with printf directives in
+    // well-formed answers.
+    enum class Mode { Healthy, FormatText };
 
     BadController() : m_server(new QTcpServer)
     {
@@ -63,7 +63,7 @@ private:
         };
         if (m_mode == Mode::Healthy)
             socket->write(proper());
-        else if (m_mode == Mode::FormatText)
+        else
             socket->write(request.startsWith("morvek2 get ")
                               ? "morvek2 set " + request.mid(12) + " %s%n%s%n%p\n"
                               : QByteArray("%n%s%n%x\n"));
