@@ -22,6 +22,12 @@ public:
         file.close();
         m_error = restart();
     }
+    // Starts the server on a scenario file or a bundled scenario's name, with further options.
+    SimServer(const QString& scenario, const QStringList& options)
+        : m_scenario(scenario), m_options(options)
+    {
+        m_error = restart();
+    }
     ~SimServer() { stop(); }
 
     QString error() const { return m_error; } // why the first start failed, if it did
@@ -32,7 +38,8 @@ public:
     {
         stop();
         m_process.start(qEnvironmentVariable("MORVEK_SIM"),
-                        {"--port", QString::number(m_port), "--scenario", m_scenario});
+                        QStringList{"--port", QString::number(m_port), "--scenario", m_scenario} +
+                            m_options);
         // The server names its port in one line once it accepts connections.
         m_process.waitForReadyRead(10000);
         const QByteArray banner = m_process.readLine().trimmed();
@@ -48,13 +55,15 @@ public:
         m_client = std::make_unique<TcpTransport>(QStringLiteral("127.0.0.1"), m_port);
         return QString();
     }
-    // SIGTERM, then SIGKILL when the server does not end in time.
-    void stop()
+    // SIGTERM, then SIGKILL when the server does not end in time. Whether it ended normally.
+    bool stop()
     {
         m_client.reset();
         m_process.terminate();
-        if (!m_process.waitForFinished(3000))
-            kill();
+        if (m_process.waitForFinished(3000))
+            return m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
+        kill();
+        return false;
     }
     // SIGKILL at once: a controller that dies in the middle of something.
     void kill()
@@ -67,6 +76,7 @@ public:
     void pause(bool paused) { ::kill(pid_t(m_process.processId()), paused ? SIGSTOP : SIGCONT); }
 
     quint16 port() const { return m_port; }
+    qint64 processId() const { return m_process.processId(); }
 
     // One request over a connection of the test's own, answered with one line, or with the
     // value alone for a parameter read; empty when there was no answer.
@@ -95,6 +105,7 @@ public:
 private:
     QTemporaryDir m_dir;
     const QString m_scenario;
+    const QStringList m_options;
     QProcess m_process;
     quint16 m_port = 0;
     std::unique_ptr<TcpTransport> m_client;

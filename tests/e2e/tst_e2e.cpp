@@ -161,8 +161,8 @@ private slots:
         // The channel suite has every way a line can go wrong; here, what the operator then sees.
         QTest::addColumn<int>("mode"); // -1: nothing listens on the port
         using Mode = BadController::Mode;
+        // A silent controller is the stopped server below, whose late answers arrive in the end.
         QTest::newRow("refused") << -1;
-        QTest::newRow("silent") << int(Mode::Silent);
         // Well-formed answers whose text would wreck a printf: shown as they are, nothing else.
         QTest::newRow("printf directives") << int(Mode::FormatText);
     }
@@ -175,7 +175,6 @@ private slots:
         const quint16 port = bad.listen();
         bad.listen(mode < 0 ? -1 : port);
         bad.setMode(BadController::Mode(qMax(mode, 0)));
-        // A short timeout, so that a controller that never answers costs little per read.
         HostFixture host(port, {1, 23, 0, "TESSERA2"}, 150);
         QCOMPARE(host.attach(), QString());
         QCOMPARE(openAndLeave(host),

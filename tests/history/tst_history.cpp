@@ -30,6 +30,17 @@ QByteArray block(const QByteArray& date, const QByteArray& wand, const QByteArra
     return text + Separator + commands;
 }
 
+// Two calibrations of cameras a, b, c; in the second the third camera, named `third`, reads 0.4.
+bool writeTwoBlocks(const QString& path, const QByteArray& third)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) &&
+           file.write(
+               block("Mon Jan 5 09:00:00 2026", "0.1", {"a=0.1 0.9", "b=0.1 0.9", "c=0.1 0.9"}) +
+               block("Tue Jan 6 09:00:00 2026", "0.1",
+                     {"a=0.1 0.9", "b=0.1 0.9", third + "=0.4 0.9"})) > 0;
+}
+
 // One line per block: number, date, adopted, serials with residual (or raw text), commands.
 QString describe(const CalibrationHistory& history)
 {
@@ -147,36 +158,30 @@ private slots:
         QTest::addColumn<QStringList>("blocks");
         QTest::addColumn<QString>("options");
         QTest::addColumn<QString>("flags"); // of the newest block
-        QTest::newRow("outlier") << QStringList{"0.1; a=0.1 b=0.1 c=0.12 d=0.3"} << ""
-                                 << "outlier d";
-        QTest::newRow("exactly twice is fine") << QStringList{"0.1; a=0.1 b=0.1 c=0.2"} << ""
-                                               << "";
-        QTest::newRow("factor from the command line")
-            << QStringList{"0.1; a=0.1 b=0.1 c=0.12 d=0.3"} << "outlierFactor=3"
-            << "";
-        QTest::newRow("two cameras are no crowd") << QStringList{"0.1; a=0.1 b=0.5"} << ""
-                                                  << "";
-        QTest::newRow("low used share") << QStringList{"0.1; a=0.1/0.49 b=0.1/0.5"} << ""
-                                        << "low used share a";
-        const QStringList steady = {"0.1; a=0.1 b=0.2", "0.1; a=0.1 b=0.2", "0.1; a=0.1 b=0.2",
-                                    "0.1; a=0.1 b=0.2", "0.1; a=0.1 b=0.2"};
-        QTest::newRow("drift and wand drift") << steady + QStringList{"0.16; a=0.16 b=0.3"} << ""
-                                              << "drift a, wand drift ";
-        QTest::newRow("drift factor")
-            << steady + QStringList{"0.1; a=0.16 b=0.2"} << "driftFactor=1.7"
-            << "";
-        QTest::newRow("too short a history")
-            << QStringList{"0.1; a=0.1", "0.1; a=0.1", "0.1; a=0.5"} << ""
-            << "";
-        QTest::newRow("refused blocks are no baseline")
-            << QStringList{"0.1; a=0.1",  "0.1; a=0.1",  "0.1; a=0.1", "!0.1; a=0.3",
-                           "!0.1; a=0.3", "!0.1; a=0.3", "0.1; a=0.2"}
-            << ""
-            << "drift a";
+        const auto row = [](const char* name, const QStringList& blocks, const char* flags,
+                            const char* options = "") {
+            QTest::newRow(name) << blocks << QString(options) << QString(flags);
+        };
+        const auto times = [](int n, const QString& block) {
+            return QVector<QString>(n, block).toList();
+        };
+        const QStringList crowd = {"0.1; a=0.1 b=0.1 c=0.12 d=0.3"};
+        row("outlier", crowd, "outlier d");
+        row("exactly twice is fine", {"0.1; a=0.1 b=0.1 c=0.2"}, "");
+        row("factor from the command line", crowd, "", "outlierFactor=3");
+        row("two cameras are no crowd", {"0.1; a=0.1 b=0.5"}, "");
+        row("low used share", {"0.1; a=0.1/0.49 b=0.1/0.5"}, "low used share a");
+        const QStringList steady = times(5, "0.1; a=0.1 b=0.2");
+        row("drift and wand drift", steady + QStringList{"0.16; a=0.16 b=0.3"},
+            "drift a, wand drift ");
+        row("drift factor", steady + QStringList{"0.1; a=0.16 b=0.2"}, "", "driftFactor=1.7");
+        row("too short a history", {"0.1; a=0.1", "0.1; a=0.1", "0.1; a=0.5"}, "");
+        row("refused blocks are no baseline",
+            times(3, "0.1; a=0.1") + times(3, "!0.1; a=0.3") + QStringList{"0.1; a=0.2"},
+            "drift a");
         // The replaced camera has no history of its own: no drift however high.
-        QTest::newRow("added, moved, removed by serial")
-            << QStringList{"0.1; a=0.1 b=0.1 c=0.1", "0.1; a=0.1 c=0.1 d=0.5"} << ""
-            << "added d, moved c, outlier d, removed b";
+        row("added, moved, removed by serial", {"0.1; a=0.1 b=0.1 c=0.1", "0.1; a=0.1 c=0.1 d=0.5"},
+            "added d, moved c, outlier d, removed b");
     }
 
     void rules()
@@ -222,13 +227,8 @@ private slots:
     {
         QFETCH(QStringList, arguments);
         QTemporaryDir dir;
-        QFile file(dir.filePath("roomcal_out.txt"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(
-            block("Mon Jan 5 09:00:00 2026", "0.1", {"a=0.1 0.9", "b=0.1 0.9", "c=0.1 0.9"}) +
-            block("Tue Jan 6 09:00:00 2026", "0.1", {"a=0.1 0.9", "b=0.1 0.9", "c=0.4 0.9"}));
-        file.close();
-        arguments.replaceInStrings(QRegularExpression("^FILE$"), file.fileName());
+        QVERIFY(writeTwoBlocks(dir.filePath("roomcal_out.txt"), "c"));
+        arguments.replaceInStrings(QRegularExpression("^FILE$"), dir.filePath("roomcal_out.txt"));
         QProcess process;
         process.start(qEnvironmentVariable("ROOMCAL_HISTORY"), arguments);
         QVERIFY(process.waitForFinished(10000));
@@ -247,12 +247,7 @@ private slots:
         auto* empty = window.findChild<QLabel*>("label_empty");
         QVERIFY(empty->isVisible() && empty->text().contains(path));
 
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(
-            block("Mon Jan 5 09:00:00 2026", "0.1", {"a=0.1 0.9", "b=0.1 0.9", "c=0.1 0.9"}) +
-            block("Tue Jan 6 09:00:00 2026", "0.1", {"a=0.1 0.9", "b=0.1 0.9", "d=0.4 0.9"}));
-        file.close();
+        QVERIFY(writeTwoBlocks(path, "d"));
         // The window notices the file by itself.
         auto* list = window.findChild<QTableView*>("tableView_calibrations");
         QTRY_COMPARE(list->model()->rowCount(), 2);

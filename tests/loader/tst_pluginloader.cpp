@@ -19,161 +19,147 @@ class PluginLoaderTest : public QObject
 {
     Q_OBJECT
 
-private slots:
-    // First, while nothing has loaded the library yet.
-    void imagesComeWithTheLibrary();
-    void metadataBytes();
-    void installsIntoAScratchRoot();
-    void loadsThroughThePluginLoader_data();
-    void loadsThroughThePluginLoader();
-
-private:
     QString pluginPath() const { return QString::fromLocal8Bit(qgetenv("ROOMCAL_PLUGIN")); }
 
     QTemporaryDir m_root;
     // The plug-in file that the installed demo loads by default.
     QString m_installedPlugin;
-};
 
-void PluginLoaderTest::installsIntoAScratchRoot()
-{
-    QVERIFY(m_root.isValid());
-    qputenv("DESTDIR", QFile::encodeName(m_root.path()));
-    int code = 0;
-    const QString log = TestKit::runProgram(
-        qEnvironmentVariable("CMAKE_COMMAND"),
-        {"--install", qEnvironmentVariable("ROOMCAL_BINARY_DIR"), "--prefix", "/usr"}, false,
-        &code);
-    qunsetenv("DESTDIR");
-    QVERIFY2(code == 0, qPrintable(log));
-
-    // Both programs answer --help without a display and name the files they would use: the
-    // installed ones, found from where the programs lie.
-    const QString usr = QFileInfo(m_root.path()).canonicalFilePath() + "/usr/";
-    QString help;
-    for (const char* program : {"roomcal-demo", "morvek-sim"}) {
-        help += TestKit::runProgram(usr + "bin/" + program, {"--help"}, false, &code);
-        QVERIFY2(code == 0, qPrintable(help));
-    }
-    const auto named = [&help](const QString& name) {
-        const QRegularExpression line("^" + name + ": (.+)$", QRegularExpression::MultilineOption);
-        return line.match(help).captured(1);
-    };
-    m_installedPlugin = named("Plug-in");
-    QVERIFY2(m_installedPlugin.startsWith(usr) && QFile::exists(m_installedPlugin),
-             qPrintable(help));
-    const QString scenarios = named("Bundled scenarios");
-    QVERIFY2(scenarios.startsWith(usr) && QFile::exists(scenarios + "/stall.json"),
-             qPrintable(help));
-    QCOMPARE(help.count(scenarios), 2);
-}
-
-void PluginLoaderTest::loadsThroughThePluginLoader_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::newRow("built") << pluginPath();
-    QTest::newRow("installed") << m_installedPlugin;
-}
-
-void PluginLoaderTest::metadataBytes()
-{
-    QLibrary library(pluginPath());
-    QVERIFY2(library.load(), qPrintable(library.errorString()));
-    using Query = const char* (*)();
-    auto query = reinterpret_cast<Query>(library.resolve("qt_plugin_query_metadata"));
-    QVERIFY(query);
-    QVERIFY(library.resolve("qt_plugin_instance"));
-
-    const QByteArray iid("de.olv.Morvek2.RoomCalModule");
-    const QByteArray className("RoomCalModule");
-    QByteArray expected("QTMETADATA !");
-    expected += char(0);
-    expected += char(QT_VERSION_MAJOR);
-    expected += char(QT_VERSION_MINOR);
-    // Release builds without architecture requirements; a debug build would say 1.
-#ifdef QT_NO_DEBUG
-    expected += char(0);
-#else
-    expected += char(1);
-#endif
-    expected += char(0xbf);
-    expected += char(0x02);
-    expected += char(0x78);
-    expected += char(iid.size());
-    expected += iid;
-    expected += char(0x03);
-    expected += char(0x60 + className.size());
-    expected += className;
-    expected += char(0xff);
-    QCOMPARE(QByteArray(query(), expected.size()), expected);
-    QVERIFY(iid.endsWith(".Morvek2.RoomCalModule"));
-    library.unload();
-}
-
-void PluginLoaderTest::loadsThroughThePluginLoader()
-{
-    QFETCH(QString, path);
-    QVERIFY(!path.isEmpty());
-    QPluginLoader loader(path);
-    const QJsonObject meta = loader.metaData();
-    QCOMPARE(meta.value(QStringLiteral("IID")).toString(),
-             QStringLiteral("de.olv.Morvek2.RoomCalModule"));
-    QCOMPARE(meta.value(QStringLiteral("className")).toString(), QStringLiteral("RoomCalModule"));
-    QVERIFY(!meta.contains(QStringLiteral("MetaData")));
-
-    QObject* instance = loader.instance();
-    QVERIFY2(instance, qPrintable(loader.errorString()));
-    QCOMPARE(loader.instance(), instance); // one module per library
-    auto* module = qobject_cast<ModuleInterface*>(instance);
-    QVERIFY(module);
-    QCOMPARE(module->moduleVersion(), QStringLiteral("v" ROOMCAL_VERSION));
-
-    FakeIOManager io;
-    BackendVersions versions{1, 23, 0, QStringLiteral("TESSERA2")};
-    module->setContextProperty(QStringLiteral("CommandManager"),
-                               QVariant::fromValue(static_cast<IOManager*>(&io)));
-    module->setContextProperty(QStringLiteral("BackendVersions"), QVariant::fromValue(&versions));
-    module->setContextProperty(QStringLiteral("ObserverMode"), false);
-    const QList<QAction*> actions = module->menuActions();
-    QCOMPARE(actions.size(), 1);
-    QCOMPARE(actions.first()->text(), QStringLiteral("&Room calibration"));
-
-    module->detachFromHost();
-    module->releaseResources();
-    delete instance;
-    // The guarded pointer notices the deletion and the library makes a new module.
-    QObject* again = loader.instance();
-    QVERIFY(again);
-    delete again;
-    QVERIFY(loader.unload());
-}
-
-void PluginLoaderTest::imagesComeWithTheLibrary()
-{
-    struct Image
+private slots:
+    // First, while nothing has loaded the library yet.
+    void imagesComeWithTheLibrary()
     {
-        const char* name;
-        QSize size;
-    };
-    const Image images[] = {{"normal.png", {166, 124}},
-                            {"powerwall.png", {166, 124}},
-                            {"powerwall_standing.png", {166, 124}},
-                            {"mid_camera.png", {164, 124}},
-                            {"mid_camera_tsr3.png", {164, 102}},
-                            {"lock.png", {48, 48}}};
-    QVERIFY(!QFile::exists(QStringLiteral(":/images/normal.png")));
-    QPluginLoader loader(pluginPath());
-    QVERIFY(loader.load());
-    for (const Image& image : images) {
-        const QString path = QStringLiteral(":/images/") + QLatin1String(image.name);
-        QImage loaded(path);
-        QVERIFY2(!loaded.isNull(), qPrintable(path));
-        QCOMPARE(loaded.size(), image.size);
+        const struct
+        {
+            const char* name;
+            QSize size;
+        } images[] = {{"normal.png", {166, 124}},
+                      {"powerwall.png", {166, 124}},
+                      {"powerwall_standing.png", {166, 124}},
+                      {"mid_camera.png", {164, 124}},
+                      {"mid_camera_tsr3.png", {164, 102}},
+                      {"lock.png", {48, 48}}};
+        QVERIFY(!QFile::exists(QStringLiteral(":/images/normal.png")));
+        QPluginLoader loader(pluginPath());
+        QVERIFY(loader.load());
+        for (const auto& image : images) {
+            const QString path = QStringLiteral(":/images/") + QLatin1String(image.name);
+            QImage loaded(path);
+            QVERIFY2(!loaded.isNull(), qPrintable(path));
+            QCOMPARE(loaded.size(), image.size);
+        }
+        // Whether unloading really unmaps the library is up to the C library (unique symbols keep
+        // it resident), so only the registration on load is checked.
+        QVERIFY(loader.unload());
     }
-    // Whether unloading really unmaps the library is up to the C library (unique symbols keep
-    // it resident), so only the registration on load is checked.
-    QVERIFY(loader.unload());
-}
+
+    void metadataBytes()
+    {
+        QLibrary library(pluginPath());
+        QVERIFY2(library.load(), qPrintable(library.errorString()));
+        using Query = const char* (*)();
+        auto query = reinterpret_cast<Query>(library.resolve("qt_plugin_query_metadata"));
+        QVERIFY(query);
+        QVERIFY(library.resolve("qt_plugin_instance"));
+
+        const QByteArray iid("de.olv.Morvek2.RoomCalModule");
+        const QByteArray className("RoomCalModule");
+        // Header, Qt version, debug flag (release builds without architecture requirements say
+        // 0), then a map of the IID and the class name.
+        const QByteArray expected = QByteArray("QTMETADATA !\0", 13) + char(QT_VERSION_MAJOR) +
+                                    char(QT_VERSION_MINOR) +
+#ifdef QT_NO_DEBUG
+                                    char(0) +
+#else
+                                    char(1) +
+#endif
+                                    "\xbf\x02\x78" + char(iid.size()) + iid + '\x03' +
+                                    char(0x60 + className.size()) + className + '\xff';
+        QCOMPARE(QByteArray(query(), expected.size()), expected);
+        library.unload();
+    }
+
+    void installsIntoAScratchRoot()
+    {
+        QVERIFY(m_root.isValid());
+        qputenv("DESTDIR", QFile::encodeName(m_root.path()));
+        int code = 0;
+        const QString log = TestKit::runProgram(
+            qEnvironmentVariable("CMAKE_COMMAND"),
+            {"--install", qEnvironmentVariable("ROOMCAL_BINARY_DIR"), "--prefix", "/usr"}, false,
+            &code);
+        qunsetenv("DESTDIR");
+        QVERIFY2(code == 0, qPrintable(log));
+
+        // Both programs answer --help without a display and name the files they would use: the
+        // installed ones, found from where the programs lie.
+        const QString usr = QFileInfo(m_root.path()).canonicalFilePath() + "/usr/";
+        QString help;
+        for (const char* program : {"roomcal-demo", "morvek-sim"}) {
+            help += TestKit::runProgram(usr + "bin/" + program, {"--help"}, false, &code);
+            QVERIFY2(code == 0, qPrintable(help));
+        }
+        const auto named = [&help](const QString& name) {
+            const QRegularExpression line("^" + name + ": (.+)$",
+                                          QRegularExpression::MultilineOption);
+            return line.match(help).captured(1);
+        };
+        m_installedPlugin = named("Plug-in");
+        QVERIFY2(m_installedPlugin.startsWith(usr) && QFile::exists(m_installedPlugin),
+                 qPrintable(help));
+        const QString scenarios = named("Bundled scenarios");
+        QVERIFY2(scenarios.startsWith(usr) && QFile::exists(scenarios + "/stall.json"),
+                 qPrintable(help));
+        QCOMPARE(help.count(scenarios), 2);
+    }
+
+    void loadsThroughThePluginLoader_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::newRow("built") << pluginPath();
+        QTest::newRow("installed") << m_installedPlugin;
+    }
+
+    void loadsThroughThePluginLoader()
+    {
+        QFETCH(QString, path);
+        QVERIFY(!path.isEmpty());
+        QPluginLoader loader(path);
+        const QJsonObject meta = loader.metaData();
+        QCOMPARE(meta.value(QStringLiteral("IID")).toString(),
+                 QStringLiteral("de.olv.Morvek2.RoomCalModule"));
+        QCOMPARE(meta.value(QStringLiteral("className")).toString(),
+                 QStringLiteral("RoomCalModule"));
+        QVERIFY(!meta.contains(QStringLiteral("MetaData")));
+
+        QObject* instance = loader.instance();
+        QVERIFY2(instance, qPrintable(loader.errorString()));
+        QCOMPARE(loader.instance(), instance); // one module per library
+        auto* module = qobject_cast<ModuleInterface*>(instance);
+        QVERIFY(module);
+        QCOMPARE(module->moduleVersion(), QStringLiteral("v" ROOMCAL_VERSION));
+
+        FakeIOManager io;
+        BackendVersions versions{1, 23, 0, QStringLiteral("TESSERA2")};
+        module->setContextProperty(QStringLiteral("CommandManager"),
+                                   QVariant::fromValue(static_cast<IOManager*>(&io)));
+        module->setContextProperty(QStringLiteral("BackendVersions"),
+                                   QVariant::fromValue(&versions));
+        module->setContextProperty(QStringLiteral("ObserverMode"), false);
+        const QList<QAction*> actions = module->menuActions();
+        QCOMPARE(actions.size(), 1);
+        QCOMPARE(actions.first()->text(), QStringLiteral("&Room calibration"));
+
+        module->detachFromHost();
+        module->releaseResources();
+        delete instance;
+        // The guarded pointer notices the deletion and the library makes a new module.
+        QObject* again = loader.instance();
+        QVERIFY(again);
+        delete again;
+        QVERIFY(loader.unload());
+    }
+};
 
 ROOMCAL_TEST_MAIN(PluginLoaderTest)
 #include "tst_pluginloader.moc"

@@ -70,8 +70,6 @@ class TestSimController : public QObject
         QCOMPARE(got, expected);
     }
 
-    QString ask(const QString& request) { return shortAnswer(request, m_sim->handle(request)); }
-
 private slots:
     void scripts_data()
     {
@@ -143,7 +141,7 @@ private slots:
             "@80000 | get roomcal new c01 -> " + remeasured,
             "roomcal accept_new_calibration -> ok | get tracking room c01 -> " + remeasured,
             noAccept,
-            "set config active_config demo_area -> ok",
+            "set config active_config demo_area -> ok | get config desc -> \"Demo area\"",
             "get tracking room c01 -> 3001.500 -0.500 2500.250 0.0000 -29.9000 0.5000"};
         const QString longId(110, QLatin1Char('x'));
         QTest::newRow("answer too long") << QStringList{
@@ -168,56 +166,24 @@ private slots:
             "set tracking room c04 7 8 9 10 11 12 -> ok",
             "# | get config active_config -> small_room | get tracking extra_scaling -> 1",
             "get tracking room c04 -> 7 8 9 10 11 12 | set config active_config lab_main -> ok",
-            "get tracking room c02 -> 1 2 3 4 5 6"};
+            "get tracking room c02 -> 1 2 3 4 5 6",
+            // A read answers the command that writes the room back.
+            "~morvek2 set tracking room c01 3001.500 -0.500 2500.250 0.0000 -29.9000 0.5000 -> ok",
+            "get tracking room c01 -> 3001.500 -0.500 2500.250 0.0000 -29.9000 0.5000"};
+        QTest::newRow("configurations")
+            << QStringList{"#transfer-mismatch | set config active_config small_room -> ok",
+                           "get camera number_of_cameras -> 4 | set tracking room c06 1 2 3 4 5 6 "
+                           "-> err 3 \"No such "
+                           "camera\"",
+                           "set tracking room c01 1 2 3 -> err 3 \"Invalid room calibration\"",
+                           "set config active_config nowhere -> err 3 \"No such configuration\"",
+                           "get config active_config -> small_room"};
     }
 
     void scripts()
     {
         QFETCH(QStringList, script);
         run(script);
-    }
-
-    // What saving the state adds to a change, against the same change without a state file.
-    void savingAChange_data()
-    {
-        QTest::addColumn<bool>("stateFile");
-        QTest::newRow("without a state file (floor)") << false;
-        QTest::newRow("with a state file") << true;
-    }
-
-    void savingAChange()
-    {
-        QFETCH(bool, stateFile);
-        run({stateFile ? "#default" : "{\"extends\": \"default\"}"});
-        int n = 0;
-        QBENCHMARK
-        {
-            m_sim->handle(
-                QStringLiteral("morvek2 set tracking room c01 1 2 3 4 5 %1").arg(++n % 2));
-        }
-        QCOMPARE(ask("morvek2 get tracking room c01"), QStringLiteral("1 2 3 4 5 %1").arg(n % 2));
-    }
-
-    void configurationsSwitchAndTakeRoomsBack()
-    {
-        // What a read answers is the command that writes the room back.
-        run({"#transfer-mismatch"});
-        QStringList rooms, back;
-        for (int c = 1; c <= 6; ++c)
-            rooms << m_sim->handle(QString::asprintf("morvek2 get tracking room c%02d", c)).mid(8);
-        run({"set config active_config demo_area -> ok", "get config desc -> \"Demo area\""});
-        QVERIFY(m_sim->handle("morvek2 get tracking room c01").mid(8) != rooms[0]);
-        for (const QString& room : rooms)
-            back << room + " -> ok";
-        for (const QString& room : rooms)
-            back << "get " + room.section(' ', 1, 3) + " -> " + room.section(' ', 4);
-        run(back +
-            QStringList{"set config active_config small_room -> ok",
-                        "get camera number_of_cameras -> 4",
-                        rooms[5] + " -> err 3 \"No such camera\"",
-                        "set tracking room c01 1 2 3 -> err 3 \"Invalid room calibration\"",
-                        "set config active_config nowhere -> err 3 \"No such configuration\"",
-                        "get config active_config -> small_room"});
     }
 };
 

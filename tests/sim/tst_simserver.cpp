@@ -1,5 +1,6 @@
 // The simulator's server process around the controller: its line framing, what it refuses at
 // start, and how it treats clients that close early, never read, idle or come one too many.
+#include "SimServer.h"
 #include "kit/TestMain.h"
 #include "sim/SimLineReader.h"
 
@@ -15,12 +16,6 @@
 #include <unistd.h>
 
 namespace {
-
-QString program()
-{
-    return qEnvironmentVariable("MORVEK_SIM",
-                                QCoreApplication::applicationDirPath() + "/morvek-sim");
-}
 
 // A plain socket, so that the test decides exactly when it reads, writes and closes.
 struct Client
@@ -57,33 +52,14 @@ struct Client
     int fd;
 };
 
-struct Server
+// What the kernel counts as the process's resident memory.
+qint64 residentKb(qint64 pid)
 {
-    Server(const QString& scenario, const QStringList& options)
-    {
-        process.start(program(), QStringList{"--scenario", scenario} + options);
-        process.waitForReadyRead(10000);
-        const QByteArray banner = process.readLine();
-        if (banner.startsWith("listening on 127.0.0.1:"))
-            port = quint16(banner.mid(23).trimmed().toUInt());
-    }
-    ~Server() { endsNormally(); }
-    qint64 residentKb()
-    {
-        QFile status(QStringLiteral("/proc/%1/status").arg(process.processId()));
-        status.open(QIODevice::ReadOnly);
-        const QByteArray text = status.readAll();
-        return text.mid(text.indexOf("VmRSS:") + 6).trimmed().split(' ').value(0).toLongLong();
-    }
-    bool endsNormally()
-    {
-        process.terminate();
-        return process.waitForFinished(5000) && process.exitStatus() == QProcess::NormalExit &&
-               process.exitCode() == 0;
-    }
-    QProcess process;
-    quint16 port = 0;
-};
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    status.open(QIODevice::ReadOnly);
+    const QByteArray text = status.readAll();
+    return text.mid(text.indexOf("VmRSS:") + 6).trimmed().split(' ').value(0).toLongLong();
+}
 
 } // namespace
 
@@ -185,19 +161,19 @@ private slots:
             qEnvironmentVariable("XDG_STATE_HOME") + "/roomcal/scenarios/default.state.json";
         const QString path = json.isEmpty() ? "default" : scenario(json),
                       state = json.isEmpty() ? bundledState : m_dir.filePath("scenario.state.json");
-        std::unique_ptr<Server> first;
+        std::unique_ptr<SimServer> first;
         if (beside == "fifo")
             QCOMPARE(::mkfifo(QFile::encodeName(m_dir.filePath("fifo")).constData(), 0600), 0);
         else if (beside == "folder")
             QVERIFY(QDir().mkpath(state));
         else if (beside == "server")
-            QVERIFY((first = std::make_unique<Server>(path, QStringList()))->port != 0);
+            QVERIFY((first = std::make_unique<SimServer>(path, QStringList()))->port() != 0);
         else if (!beside.isEmpty()) {
             QFile file(state);
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write(beside.toLatin1()) > 0);
         }
         QProcess server;
-        server.start(program(), {QStringLiteral("--scenario"), path});
+        server.start(qEnvironmentVariable("MORVEK_SIM"), {QStringLiteral("--scenario"), path});
         QVERIFY2(server.waitForFinished(5000), "the server did not refuse to start");
         const QString error = QString::fromLocal8Bit(server.readAllStandardError());
         QVERIFY2(error.contains((json.isEmpty() ? state.chopped(10) : "scenario.") +
@@ -244,29 +220,29 @@ private slots:
         QFETCH(QByteArray, request);
         QFETCH(bool, halfClose);
         QFETCH(QByteArray, expected);
-        Server server(scenario("{\"extends\": \"default\"}"), options);
-        QVERIFY(server.port != 0);
-        Client held(server.port);
+        SimServer server(scenario("{\"extends\": \"default\"}"), options);
+        QVERIFY(server.port() != 0);
+        Client held(server.port());
         if (setup == "state folder")
             QVERIFY(QDir(m_dir.path()).mkdir("scenario.state.json"));
         if (setup == "hold one")
             QVERIFY(held.offer("morvek2 get status active\n") > 0 && held.receive(1, 5000) != "");
-        Client client(server.port);
+        Client client(server.port());
         QCOMPARE(client.offer(request), qint64(request.size()));
         if (halfClose)
             ::shutdown(client.fd, SHUT_WR);
         QCOMPARE(client.receive(expected.count('\n') + 1, 5000),
                  expected.replace("%1", QFile::encodeName(m_dir.path())));
-        QVERIFY(server.endsNormally());
+        QVERIFY(server.stop());
     }
 
     // A client that sends without ever reading must neither grow the server nor slow the others.
     void nonReadingClientLeavesOthersServed()
     {
-        Server server(scenario("{\"extends\": \"default\"}"), {});
-        QVERIFY(server.port != 0);
-        Client flood(server.port), good(server.port);
-        const qint64 before = server.residentKb();
+        SimServer server(scenario("{\"extends\": \"default\"}"), {});
+        QVERIFY(server.port() != 0);
+        Client flood(server.port()), good(server.port());
+        const qint64 before = residentKb(server.processId());
         const QByteArray requests = QByteArray("morvek2 get camera camera c01\n").repeated(4000);
         QVector<qint64> latencies;
         int timeouts = 0;
@@ -280,7 +256,7 @@ private slots:
             latencies << clock.nsecsElapsed() / 1000;
         }
         std::sort(latencies.begin(), latencies.end());
-        const qint64 growth = server.residentKb() - before;
+        const qint64 growth = residentKb(server.processId()) - before;
         qInfo("good client: p50 %lld us, p99 %lld us; server grew by %lld kB",
               latencies[latencies.size() / 2], latencies[latencies.size() * 99 / 100], growth);
         QCOMPARE(timeouts, 0);

@@ -1,16 +1,12 @@
 // The host's command channel: parsing over a scripted transport, and the TCP transport against
 // a line server that runs in its own thread, since the transport blocks while it waits.
+#include "LineServer.h"
 #include "host/ControllerIOManager.h"
 #include "host/TcpTransport.h"
 #include "kit/TestMain.h"
 
 #include <QHash>
-#include <QPointer>
 #include <QRandomGenerator>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QThread>
-#include <QTimer>
 #include <cstring>
 #include <functional>
 
@@ -38,24 +34,6 @@ struct ScriptedTransport : ControllerTransport
     QList<int> timeouts;
     int timeoutMs = 2000;
 };
-
-using Answering = std::function<void(QTcpSocket* socket, const QByteArray& request)>;
-
-// Serves every request line with the given answering; the latest connection is kept so that a
-// test can send a line nobody asked for.
-void serveLines(QTcpServer* server, Answering answering, QPointer<QTcpSocket>* latest)
-{
-    QObject::connect(server, &QTcpServer::newConnection, server, [=] {
-        while (QTcpSocket* socket = server->nextPendingConnection()) {
-            *latest = socket;
-            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            QObject::connect(socket, &QTcpSocket::readyRead, socket, [=] {
-                while (socket->canReadLine())
-                    answering(socket, socket->readLine().trimmed());
-            });
-        }
-    });
-}
 
 // "ok <request>", except for a few requests that misbehave on purpose.
 void answerLines(QTcpSocket* socket, const QByteArray& request)
@@ -95,14 +73,6 @@ constexpr int Guard = 16;
 class HostChannelTest : public QObject
 {
     Q_OBJECT
-    QThread m_thread;
-
-public:
-    ~HostChannelTest() override
-    {
-        m_thread.quit();
-        m_thread.wait();
-    }
 
 private slots:
     void exchanges_data()
@@ -201,7 +171,8 @@ private slots:
 
     void tcpAnswersFailuresAndReconnects()
     {
-        const quint16 port = serve(answerLines);
+        LineServer server(answerLines);
+        const quint16 port = server.listen();
         TcpTransport transport(QStringLiteral("127.0.0.1"), port);
 
         // A broken answer costs the connection and the next exchange connects anew; so does a
@@ -219,10 +190,7 @@ private slots:
                 continue;
             }
             if (request == "stray") {
-                inServer([this] {
-                    m_latest->write("nobody asked\n");
-                    m_latest->flush();
-                });
+                server.sendUnasked("nobody asked\n");
                 continue;
             }
             got << (transport.transact(request, &answer) ? answer : "!");
@@ -232,7 +200,7 @@ private slots:
                                  "ok hello", "!", "ok back", "ok then", "!", "!", "ok back"}));
 
         // Nothing listens on the port any more: refused, and the answer is left alone.
-        inServer([this] { m_server->close(); });
+        server.listen(-1);
         TcpTransport refused(QStringLiteral("127.0.0.1"), port);
         QByteArray answer = "unchanged";
         QVERIFY(!refused.transact("again", &answer) && answer == "unchanged");
@@ -243,7 +211,8 @@ private slots:
 
     void noAnswerReachesAnotherRequest()
     {
-        TcpTransport transport(QStringLiteral("127.0.0.1"), serve(answerCarelessly));
+        LineServer server(answerCarelessly);
+        TcpTransport transport(QStringLiteral("127.0.0.1"), server.listen());
         ControllerIOManager io(&transport, nullptr, nullptr);
         int right = 0, failed = 0, misattributed = 0;
         for (int n = 0; n < 200; ++n) {
@@ -259,27 +228,6 @@ private slots:
         QCOMPARE(misattributed, 0);
         QVERIFY(right > 0 && failed > 0);
     }
-
-private:
-    // Starts a line server in the test's second thread; returns its port.
-    quint16 serve(const Answering& answering)
-    {
-        auto* server = new QTcpServer;
-        serveLines(server, answering, &m_latest);
-        server->moveToThread(&m_thread);
-        connect(&m_thread, &QThread::finished, server, &QObject::deleteLater);
-        m_thread.start();
-        m_server = server;
-        inServer([server] { server->listen(QHostAddress::LocalHost, 0); });
-        return server->serverPort();
-    }
-    void inServer(const std::function<void()>& f)
-    {
-        QMetaObject::invokeMethod(m_server, f, Qt::BlockingQueuedConnection);
-    }
-
-    QPointer<QTcpServer> m_server;
-    QPointer<QTcpSocket> m_latest; // used in m_thread only
 };
 
 ROOMCAL_TEST_MAIN(HostChannelTest)
