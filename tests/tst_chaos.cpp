@@ -155,7 +155,9 @@ private slots:
                           .arg(i)
                           .arg(m_seed);
             const quint32 seed = qHash(m_where, m_seed);
-            reseed(seed);
+            m_controller.seed(seed); // the system keeps its size for the iteration
+            m_cameras = chance(m_controller, 0.1) ? 0 : draw(m_controller, 1, 8);
+            m_configs = draw(m_controller, 1, 5);
             m_io.clearCalls();
             m_exchanges = 0;
             m_random.seed(seed ^ 0x9e3779b9u);
@@ -209,13 +211,6 @@ private slots:
     }
 
 private:
-    void reseed(quint32 seed)
-    {
-        m_controller.seed(seed); // the system keeps its size until the next seed
-        m_cameras = chance(m_controller, 0.1) ? 0 : draw(m_controller, 1, 8);
-        m_configs = draw(m_controller, 1, 5);
-    }
-
     QByteArray randomBytes(int minLength, int maxLength)
     {
         QByteArray bytes(draw(m_controller, minLength, maxLength), Qt::Uninitialized);
