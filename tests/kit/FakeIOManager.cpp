@@ -4,6 +4,7 @@
 #include "plugin/MessageReceiver.h"
 
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
 QStringList FakeIOManager::callsOf(const QString& op) const
@@ -71,22 +72,16 @@ int FakeIOManager::getString(char* answer, const char* format, ...)
 }
 
 namespace {
-bool parseWord(const QString& word, int* value)
+template <typename T> bool parseWord(const QString& word, T* value)
 {
     bool ok = false;
-    *value = word.toInt(&ok);
+    if constexpr (std::is_same_v<T, bool>)
+        ok = (*value = word == QLatin1String("yes")) || word == QLatin1String("no");
+    else if constexpr (std::is_same_v<T, int>)
+        *value = word.toInt(&ok);
+    else
+        *value = word.toDouble(&ok);
     return ok;
-}
-bool parseWord(const QString& word, double* value)
-{
-    bool ok = false;
-    *value = word.toDouble(&ok);
-    return ok;
-}
-bool parseWord(const QString& word, bool* value)
-{
-    *value = word == QLatin1String("yes");
-    return *value || word == QLatin1String("no");
 }
 } // namespace
 

@@ -14,7 +14,7 @@ QList<const ModalDriver*>& liveDrivers()
 }
 } // namespace
 
-ModalDriver::ModalDriver(int timeoutMs, QObject* parent) : QObject(parent), m_timeoutMs(timeoutMs)
+ModalDriver::ModalDriver(int timeoutMs) : m_timeoutMs(timeoutMs)
 {
     m_timer.setInterval(10);
     connect(&m_timer, &QTimer::timeout, this, &ModalDriver::poll);
@@ -75,17 +75,14 @@ ModalDriver& ModalDriver::click(const QString& dialogName, const QString& button
     });
 }
 
-ModalDriver& ModalDriver::answer(QMessageBox::StandardButton button, QString* title, QString* text,
-                                 QMessageBox::Icon* icon)
+ModalDriver& ModalDriver::answer(QMessageBox::StandardButton button, QString* title, QString* text)
 {
-    return on(QStringLiteral("QMessageBox"), [this, button, title, text, icon](QWidget* w) {
+    return on(QStringLiteral("QMessageBox"), [this, button, title, text](QWidget* w) {
         auto* box = qobject_cast<QMessageBox*>(w);
         if (title)
             *title = box->windowTitle();
         if (text)
             *text = box->text();
-        if (icon)
-            *icon = box->icon();
         QAbstractButton* b = box->button(button);
         if (!b || !b->isVisibleTo(box) || !b->isEnabled()) {
             fail(QStringLiteral("message box \"%1\" offers no such button").arg(box->text()));
@@ -104,19 +101,16 @@ ModalDriver& ModalDriver::reject(const QString& dialogName)
     });
 }
 
-int ModalDriver::closeAllModals()
+void ModalDriver::closeAllModals()
 {
-    int closed = 0;
-    while (QWidget* w = QApplication::activeModalWidget()) {
-        auto* dialog = qobject_cast<QDialog*>(w);
-        if (!dialog || closed > 50)
-            break;
-        // done() ends the nested loop without running a dialog's own reject() logic.
+    // done() ends the nested loop without running a dialog's own reject() logic.
+    for (int closed = 0; closed <= 50; ++closed) {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
         dialog->done(0);
         dialog->hide();
-        ++closed;
     }
-    return closed;
 }
 
 void ModalDriver::poll()

@@ -24,7 +24,7 @@ class ModalDriver : public QObject
     Q_OBJECT
 
 public:
-    explicit ModalDriver(int timeoutMs = 5000, QObject* parent = nullptr);
+    explicit ModalDriver(int timeoutMs = 5000);
     ~ModalDriver() override;
 
     using Action = std::function<void(QWidget*)>;
@@ -33,7 +33,7 @@ public:
     ModalDriver& click(const QString& dialogName, const QString& buttonName);
     // Answers the next message box with a standard button, keeping its title and text.
     ModalDriver& answer(QMessageBox::StandardButton button, QString* title = nullptr,
-                        QString* text = nullptr, QMessageBox::Icon* icon = nullptr);
+                        QString* text = nullptr);
     // Rejects the named dialog (as Escape would).
     ModalDriver& reject(const QString& dialogName);
 
@@ -41,8 +41,8 @@ public:
     int stepsTaken() const { return m_next; }
     QStringList errors() const { return m_errors; }
 
-    // Closes every modal widget that is still open; returns how many were closed.
-    static int closeAllModals();
+    // Closes every modal widget that is still open.
+    static void closeAllModals();
     // Clicks the named button of a dialog as an operator would: only when it is there, shown and
     // enabled. Otherwise returns false and says why.
     static bool clickButton(QWidget* dialog, const QString& buttonName, QString* why = nullptr);

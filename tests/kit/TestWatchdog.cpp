@@ -28,8 +28,7 @@ QString describe(QWidget* w)
 }
 } // namespace
 
-TestWatchdog::TestWatchdog(int closeAfterMs, QObject* parent)
-    : QObject(parent), m_closeAfterMs(closeAfterMs)
+TestWatchdog::TestWatchdog()
 {
     const int seconds = qEnvironmentVariableIntValue("ROOMCAL_TEST_HANG_SECONDS");
     m_hangMs = 1000 * qint64(seconds > 0 ? seconds : 45);

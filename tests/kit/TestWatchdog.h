@@ -26,7 +26,7 @@ class TestWatchdog : public QObject
     Q_OBJECT
 
 public:
-    explicit TestWatchdog(int closeAfterMs = 3000, QObject* parent = nullptr);
+    TestWatchdog();
     ~TestWatchdog() override;
 
 private:
@@ -34,7 +34,7 @@ private:
     void watch();
 
     QTimer m_timer;
-    int m_closeAfterMs;
+    int m_closeAfterMs = 3000;
     QPointer<QWidget> m_modal;
     QElapsedTimer m_modalSince;
 
