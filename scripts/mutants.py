@@ -539,6 +539,9 @@ def main():
                         "(default: three times the unmutated run, at least 90)")
     parser.add_argument("--all-suites", action="store_true",
                         help="run every suite even after one killed the mutant")
+    parser.add_argument("--replay", metavar="REPORT",
+                        help="run again the mutants that an earlier report counts as killed, "
+                        "to check that a change to the suites still kills them")
     args = parser.parse_args()
     work = os.path.abspath(args.work)
     src, build = os.path.join(work, "src"), os.path.join(work, "build")
@@ -548,7 +551,20 @@ def main():
     sync_sources(src)
     kinds = args.kind or KINDS
     everything = all_mutants(src, args.path)
-    chosen = sample(everything, args.sample, args.seed, kinds)
+    if args.replay:
+        # Matched by their text rather than their line, which edits elsewhere may move.
+        # A text that stands more than once takes the place nearest the reported line.
+        with open(args.replay) as f:
+            earlier = [m for m in json.load(f)["mutants"] if m["status"] in ("killed", "timeout")]
+        chosen = []
+        for old in earlier:
+            same = [m for m in everything
+                    if (m.file, m.kind, m.before, m.after) ==
+                    (old["file"], old["kind"], old["before"], old["after"])]
+            if same:
+                chosen.append(min(same, key=lambda m: abs(m.line - old["line"])))
+    else:
+        chosen = sample(everything, args.sample, args.seed, kinds)
     counts = {k: sum(1 for m in everything if m.kind == k) for k in kinds}
     print(f"{len(everything)} mutants ({', '.join(f'{k} {n}' for k, n in counts.items())}); "
           f"seed {args.seed}, sample {len(chosen)}")
