@@ -152,44 +152,35 @@ def stripped(text, span):
     return start, end
 
 
-def statement_end(text, code, start):
-    """Index of the ';' that ends the statement starting at start, or -1 when a block opens
-    first (a compound statement, or a lambda outside any call)."""
-    depth = 0
-    for i in range(start, len(text)):
-        if not code[i]:
-            continue
-        ch = text[i]
-        if ch in "([":
-            depth += 1
-        elif ch in ")]":
-            depth -= 1
-        elif ch == "{":
-            if depth == 0:
-                return -1
-            depth += 1
-        elif ch == "}":
-            if depth == 0:
-                return -1
-            depth -= 1
-        elif ch == ";" and depth == 0:
-            return i
-    return -1
-
-
-def has_assignment(text, code, start, end):
+def nested(text, code, start, end):
+    """The code characters from start to end, each with its bracket depth (a closing bracket
+    already counts as closed)."""
     depth = 0
     for i in range(start, end):
         if not code[i]:
             continue
         ch = text[i]
+        if ch in ")]}":
+            depth -= 1
+        yield i, ch, depth
         if ch in "([{":
             depth += 1
-        elif ch in ")]}":
-            depth -= 1
-        elif ch == "=" and depth == 0 and text[i - 1] not in "=!<>" and text[i + 1] != "=":
-            return True
-    return False
+
+
+def statement_end(text, code, start):
+    """Index of the ';' that ends the statement starting at start, or -1 when a block opens
+    first (a compound statement, or a lambda outside any call)."""
+    for i, ch, depth in nested(text, code, start, len(text)):
+        if (ch == "{" and depth == 0) or (ch == "}" and depth == -1):
+            return -1
+        if ch == ";" and depth == 0:
+            return i
+    return -1
+
+
+def has_assignment(text, code, start, end):
+    return any(ch == "=" and depth == 0 and text[i - 1] not in "=!<>" and text[i + 1] != "="
+               for i, ch, depth in nested(text, code, start, end))
 
 
 def last_unit(content):
