@@ -80,21 +80,8 @@ QVariant CalibrationListModel::headerData(int section, Qt::Orientation orientati
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
-    switch (section) {
-    case Number:
-        return tr("#");
-    case Date:
-        return tr("Date");
-    case Cameras:
-        return tr("Cameras");
-    case Wand:
-        return tr("Wand residual");
-    case Range:
-        return tr("Wand range");
-    case Worst:
-        return tr("Worst camera");
-    case Flags:
-        return tr("Flags");
-    }
-    return QVariant();
+    const QString titles[ColumnCount] = {
+        tr("#"),          tr("Date"),         tr("Cameras"), tr("Wand residual"),
+        tr("Wand range"), tr("Worst camera"), tr("Flags")};
+    return section >= 0 && section < ColumnCount ? QVariant(titles[section]) : QVariant();
 }

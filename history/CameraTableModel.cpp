@@ -88,19 +88,7 @@ QVariant CameraTableModel::headerData(int section, Qt::Orientation orientation, 
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
-    switch (section) {
-    case Slot:
-        return tr("Slot");
-    case Serial:
-        return tr("Serial");
-    case Residual:
-        return tr("Residual");
-    case Used:
-        return tr("Used");
-    case Change:
-        return tr("Change");
-    case Flags:
-        return tr("Flags");
-    }
-    return QVariant();
+    const QString titles[ColumnCount] = {tr("Slot"), tr("Serial"), tr("Residual"),
+                                         tr("Used"), tr("Change"), tr("Flags")};
+    return section >= 0 && section < ColumnCount ? QVariant(titles[section]) : QVariant();
 }

@@ -235,62 +235,65 @@ int ControllerIOManager::getString(char* answer, const char* format, ...)
     return result;
 }
 
+int ControllerIOManager::readChecked(const char* format, va_list args, const QString& unfit,
+                                     const std::function<bool(const QByteArray&)>& take)
+{
+    QByteArray name, text;
+    if (const int result = readFormatted(format, args, &name, &text))
+        return result;
+    if (!take(text))
+        return fail(MalformedAnswer,
+                    QStringLiteral("\"%1\" %2: %3")
+                        .arg(QString::fromLatin1(name), unfit, QString::fromLatin1(text)));
+    return 0;
+}
+
 int ControllerIOManager::getInt(int* value, const char* format, ...)
 {
     va_list args;
     va_start(args, format);
-    QByteArray name, text;
-    const int result = readFormatted(format, args, &name, &text);
+    const int result =
+        readChecked(format, args, QStringLiteral("is no integer"), [value](const QByteArray& text) {
+            bool ok = false;
+            const int parsed = text.trimmed().toInt(&ok, 10);
+            if (ok && value)
+                *value = parsed;
+            return ok;
+        });
     va_end(args);
-    if (result)
-        return result;
-    bool ok = false;
-    const int parsed = text.trimmed().toInt(&ok, 10);
-    if (!ok)
-        return fail(MalformedAnswer,
-                    QStringLiteral("\"%1\" is no integer: %2")
-                        .arg(QString::fromLatin1(name), QString::fromLatin1(text)));
-    if (value)
-        *value = parsed;
-    return 0;
+    return result;
 }
 
 int ControllerIOManager::getDouble(double* value, const char* format, ...)
 {
     va_list args;
     va_start(args, format);
-    QByteArray name, text;
-    const int result = readFormatted(format, args, &name, &text);
+    const int result =
+        readChecked(format, args, QStringLiteral("is no number"), [value](const QByteArray& text) {
+            double parsed = 0;
+            const bool ok = parseDouble(text.trimmed(), &parsed);
+            if (ok && value)
+                *value = parsed;
+            return ok;
+        });
     va_end(args);
-    if (result)
-        return result;
-    double parsed = 0;
-    if (!parseDouble(text.trimmed(), &parsed))
-        return fail(MalformedAnswer,
-                    QStringLiteral("\"%1\" is no number: %2")
-                        .arg(QString::fromLatin1(name), QString::fromLatin1(text)));
-    if (value)
-        *value = parsed;
-    return 0;
+    return result;
 }
 
 int ControllerIOManager::getFlag(bool* value, const char* format, ...)
 {
     va_list args;
     va_start(args, format);
-    QByteArray name, text;
-    const int result = readFormatted(format, args, &name, &text);
+    const int result =
+        readChecked(format, args, QStringLiteral("is no yes/no"), [value](const QByteArray& text) {
+            const QByteArray word = text.trimmed();
+            const bool ok = word == "yes" || word == "no";
+            if (ok && value)
+                *value = word == "yes";
+            return ok;
+        });
     va_end(args);
-    if (result)
-        return result;
-    const QByteArray word = text.trimmed();
-    if (word != "yes" && word != "no")
-        return fail(MalformedAnswer,
-                    QStringLiteral("\"%1\" is no yes/no: %2")
-                        .arg(QString::fromLatin1(name), QString::fromLatin1(text)));
-    if (value)
-        *value = word == "yes";
-    return 0;
+    return result;
 }
 
 int ControllerIOManager::getDoubles(double* values, int count, const char* format, ...)
@@ -299,25 +302,22 @@ int ControllerIOManager::getDoubles(double* values, int count, const char* forma
         return fail(BadArguments, QStringLiteral("no room for values"));
     va_list args;
     va_start(args, format);
-    QByteArray name, text;
-    const int result = readFormatted(format, args, &name, &text);
-    va_end(args);
-    if (result)
-        return result;
     // Extra values are the controller's business (newer versions append fields); missing or
     // malformed ones fail the whole read so that no half-filled vector is used.
-    const QList<QByteArray> words = valueWords(text);
-    bool ok = words.size() >= count;
-    std::vector<double> parsed(ok ? size_t(count) : 0, 0.0);
-    for (int i = 0; ok && i < count; ++i)
-        ok = parseDouble(words.at(i), &parsed[size_t(i)]);
-    if (!ok)
-        return fail(MalformedAnswer, QStringLiteral("\"%1\" does not hold %2 numbers: %3")
-                                         .arg(QString::fromLatin1(name))
-                                         .arg(count)
-                                         .arg(QString::fromLatin1(text)));
-    std::copy(parsed.begin(), parsed.end(), values);
-    return 0;
+    const int result =
+        readChecked(format, args, QStringLiteral("does not hold %1 numbers").arg(count),
+                    [values, count](const QByteArray& text) {
+                        const QList<QByteArray> words = valueWords(text);
+                        bool ok = words.size() >= count;
+                        std::vector<double> parsed(ok ? size_t(count) : 0, 0.0);
+                        for (int i = 0; ok && i < count; ++i)
+                            ok = parseDouble(words.at(i), &parsed[size_t(i)]);
+                        if (ok)
+                            std::copy(parsed.begin(), parsed.end(), values);
+                        return ok;
+                    });
+    va_end(args);
+    return result;
 }
 
 int ControllerIOManager::setParameter(const char* format, ...)

@@ -76,6 +76,9 @@ private:
     static bool echoes(const QByteArray& answer, const char* name, QByteArray* value);
     int formatted(const char* format, va_list args, QByteArray* text);
     int readFormatted(const char* format, va_list args, QByteArray* name, QByteArray* value);
+    // Reads a parameter and lets take() parse it; "unfit" completes the complaint when it cannot.
+    int readChecked(const char* format, va_list args, const QString& unfit,
+                    const std::function<bool(const QByteArray&)>& take);
 
     ControllerTransport* m_transport;
     EventLog* m_log;
