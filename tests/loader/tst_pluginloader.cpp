@@ -28,25 +28,12 @@ private slots:
     // First, while nothing has loaded the library yet.
     void imagesComeWithTheLibrary()
     {
-        const struct
-        {
-            const char* name;
-            QSize size;
-        } images[] = {{"normal.png", {166, 124}},
-                      {"powerwall.png", {166, 124}},
-                      {"powerwall_standing.png", {166, 124}},
-                      {"mid_camera.png", {164, 124}},
-                      {"mid_camera_tsr3.png", {164, 102}},
-                      {"lock.png", {48, 48}}};
         QVERIFY(!QFile::exists(QStringLiteral(":/images/normal.png")));
         QPluginLoader loader(pluginPath());
         QVERIFY(loader.load());
-        for (const auto& image : images) {
-            const QString path = QStringLiteral(":/images/") + QLatin1String(image.name);
-            QImage loaded(path);
-            QVERIFY2(!loaded.isNull(), qPrintable(path));
-            QCOMPARE(loaded.size(), image.size);
-        }
+        for (const char* image : {"normal.png", "powerwall.png", "powerwall_standing.png",
+                                  "mid_camera.png", "mid_camera_tsr3.png", "lock.png"})
+            QVERIFY2(!QImage(QStringLiteral(":/images/") + image).isNull(), image);
         // Whether unloading really unmaps the library is up to the C library (unique symbols keep
         // it resident), so only the registration on load is checked.
         QVERIFY(loader.unload());
