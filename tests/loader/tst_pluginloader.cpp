@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QImage>
 #include <QJsonObject>
+#include <QLibrary>
 #include <QPluginLoader>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -37,6 +38,32 @@ private slots:
         // Whether unloading really unmaps the library is up to the C library (unique symbols keep
         // it resident), so only the registration on load is checked.
         QVERIFY(loader.unload());
+    }
+
+    void metadataBytes()
+    {
+        QLibrary library(pluginPath());
+        QVERIFY2(library.load(), qPrintable(library.errorString()));
+        using Query = const char* (*)();
+        auto query = reinterpret_cast<Query>(library.resolve("qt_plugin_query_metadata"));
+        QVERIFY(query);
+        QVERIFY(library.resolve("qt_plugin_instance"));
+
+        const QByteArray iid("de.olv.Morvek2.RoomCalModule");
+        const QByteArray className("RoomCalModule");
+        // Header, Qt version, debug flag (release builds without architecture requirements say
+        // 0), then a map of the IID and the class name.
+        const QByteArray expected = QByteArray("QTMETADATA !\0", 13) + char(QT_VERSION_MAJOR) +
+                                    char(QT_VERSION_MINOR) +
+#ifdef QT_NO_DEBUG
+                                    char(0) +
+#else
+                                    char(1) +
+#endif
+                                    "\xbf\x02\x78" + char(iid.size()) + iid + '\x03' +
+                                    char(0x60 + className.size()) + className + '\xff';
+        QCOMPARE(QByteArray(query(), expected.size()), expected);
+        library.unload();
     }
 
     void installsIntoAScratchRoot()
