@@ -65,19 +65,6 @@ private slots:
         QVERIFY(static_cast<IOManager&>(fake).reserved1() == -1 && fake.reserved13() == -1);
     }
 
-    void versionGate()
-    {
-        // major.minor.patch, then whether that is at least 1.9 and at least 0.16.
-        for (const QString row : {"1.9.-1 11", "1.9.0 11", "1.8.99 01", "1.23.0 11", "0.16.-2 00",
-                                  "0.15.9 00", "2.0.0 11"}) {
-            const QStringList n = row.section(' ', 0, 0).split('.');
-            const BackendVersions v{n[0].toInt(), n[1].toInt(), n[2].toInt(), QString()};
-            const QString gates =
-                QString::number(v.atLeast(1, 9)) + QString::number(v.atLeast(0, 16));
-            QCOMPARE(n.join('.') + ' ' + gates, row);
-        }
-    }
-
     void observerModeDefersTheMenu()
     {
         FakeIOManager io;

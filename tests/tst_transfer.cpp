@@ -178,29 +178,24 @@ void TestTransfer::transfer_data()
         "your active configuration.");
     const QString changed = QStringLiteral(
         "Error: Number of cameras has changed.\nUnable to transfer the roomcalibration");
-    const QStringList both{"t%s%n", "t01"}, there{"t%s%n", "t01", "t02"};
-    QTest::newRow("both succeed")
-        << ""
-        << QStringList{"Success: Room calibration successfully transferred to the following "
-                       "configuration(s):\n\t- Atrium\n\t- Studio B\n\t"}
-        << QStringList() << both << there;
-    QTest::newRow("other camera count") << "3 cameras" << QStringList{changed, summary}
-                                        << QStringList() << QStringList{"t01"} << there;
-    QTest::newRow("camera answers an error")
-        << "reject" << QStringList{summary} << QStringList() << QStringList{"t01"} << there;
+    const QStringList both{"t%s%n", "t01"}, there{"t%s%n", "t01", "t02"}, back{"t01", "t02"};
+    const QStringList noBack{"Error: Cannot change back to active configuration"};
+    auto row = [](const char* name, const char* fault, const QStringList& boxes,
+                  const QStringList& log, const QStringList& written, const QStringList& active) {
+        QTest::newRow(name) << QString(fault) << boxes << log << written << active;
+    };
+    row("both succeed", "",
+        {"Success: Room calibration successfully transferred to the following "
+         "configuration(s):\n\t- Atrium\n\t- Studio B\n\t"},
+        {}, both, there);
+    row("other camera count", "3 cameras", {changed, summary}, {}, {"t01"}, there);
+    row("camera answers an error", "reject", {summary}, {}, {"t01"}, there);
     // A target that cannot be made active must not be reported as done.
-    QTest::newRow("switch to a target fails")
-        << "switch there" << QStringList{summary}
-        << QStringList{"Error: Cannot change back to active configuration"} << QStringList{"t01"}
-        << QStringList{"t01", "t02"};
-    QTest::newRow("switch back fails")
-        << "switch back" << QStringList{summary}
-        << QStringList{"Error: Cannot change back to active configuration"} << both << both;
+    row("switch to a target fails", "switch there", {summary}, noBack, {"t01"}, back);
+    row("switch back fails", "switch back", {summary}, noBack, both, both);
     // A camera without calibration must not wipe the targets' calibrations.
-    QTest::newRow("uncalibrated camera") << "none" << QStringList{changed, changed, summary}
-                                         << QStringList() << QStringList() << there;
-    QTest::newRow("cancel") << "cancel" << QStringList() << QStringList() << QStringList()
-                            << QStringList();
+    row("uncalibrated camera", "none", {changed, changed, summary}, {}, {}, there);
+    row("cancel", "cancel", {}, {}, {}, {});
 }
 
 void TestTransfer::transfer()
