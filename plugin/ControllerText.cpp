@@ -2,6 +2,8 @@
 
 #include "IOManager.h"
 
+#include <QVarLengthArray>
+
 #include <cstring>
 
 namespace ControllerText {
@@ -107,13 +109,11 @@ bool getFlag(IOManager* io, const QString& name, bool* value)
 
 bool getDoubles(IOManager* io, const QString& name, double* values, int count)
 {
-    // Read into a scratch array so that a failed read leaves the caller's defaults alone.
-    double read[16] = {};
-    if (count < 1 || count > 16)
-        return false;
-    const bool ok = io->getDoubles(read, count, "%s", bytes(name).constData()) == 0;
+    // Read into a scratch copy so that a failed read leaves the caller's defaults alone.
+    QVarLengthArray<double, 4> read(count);
+    const bool ok = io->getDoubles(read.data(), count, "%s", bytes(name).constData()) == 0;
     if (ok)
-        std::copy(read, read + count, values);
+        std::copy(read.cbegin(), read.cend(), values);
     return ok;
 }
 

@@ -47,6 +47,7 @@ bool setParameter(IOManager* io, const QString& text);
 bool getInt(IOManager* io, const QString& name, int* value);
 bool getDouble(IOManager* io, const QString& name, double* value);
 bool getFlag(IOManager* io, const QString& name, bool* value);
+// count values, count > 0.
 bool getDoubles(IOManager* io, const QString& name, double* values, int count);
 // An event-log entry in the module's category and source.
 void log(IOManager* io, const QString& text);

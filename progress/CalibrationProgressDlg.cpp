@@ -166,8 +166,8 @@ CalibrationProgressDlg::parseStepProgress(const QString& answer)
     char* end = nullptr;
     const long step = std::strtol(text.constData(), &end, 10);
     if (end == text.constData())
-        return result;
-    result.step = step > INT_MAX ? INT_MAX : step < INT_MIN ? INT_MIN : int(step);
+        return {};
+    result.step = int(qBound<long>(INT_MIN, step, INT_MAX));
     double fraction = 0.0;
     if (leadingDouble(QByteArray(end), &fraction)) {
         result.hasFraction = true;
@@ -203,13 +203,13 @@ QString CalibrationProgressDlg::quotedMessage(const QString& answer)
 QVector<QPair<int, int>> CalibrationProgressDlg::tabAssignments(const QString& message,
                                                                 int tileCount)
 {
-    QVector<QPair<int, int>> result;
-    const int blank = message.indexOf(QLatin1Char(' '));
     bool ok = false;
-    const int perTab = message.left(blank < 0 ? message.size() : blank).toInt(&ok, 10);
-    if (!ok || perTab <= 0 || blank < 0)
-        return result;
-    const QStringList cameras = message.mid(blank + 1).split(QLatin1Char(','));
+    const int perTab = message.section(QLatin1Char(' '), 0, 0).toInt(&ok, 10);
+    if (!ok || perTab <= 0)
+        return {};
+    // Without a blank there is no list, and the empty remainder names no camera.
+    QVector<QPair<int, int>> result;
+    const QStringList cameras = message.section(QLatin1Char(' '), 1).split(QLatin1Char(','));
     for (int position = 0; position < cameras.size(); ++position) {
         const int camera = cameras.at(position).toInt(&ok, 10);
         if (ok && camera >= 0 && camera < tileCount)
