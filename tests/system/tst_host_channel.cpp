@@ -1,16 +1,78 @@
 // The host's command channel: parsing over a scripted transport, and the TCP transport against
 // a line server that runs in its own thread, since the transport blocks while it waits.
-#include "LineServer.h"
 #include "host/ControllerIOManager.h"
 #include "host/TcpTransport.h"
 #include "kit/TestMain.h"
 
 #include <QHash>
+#include <QPointer>
 #include <QRandomGenerator>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <cstring>
 #include <functional>
 
 namespace {
+// A line server on the loopback address, serving from a thread of its own. Every request line
+// goes to the answering function in that thread; the latest connection is kept, so that a test
+// can send a line nobody asked for.
+class LineServer
+{
+public:
+    using Answering = std::function<void(QTcpSocket* socket, const QByteArray& request)>;
+
+    explicit LineServer(const Answering& answering) : m_server(new QTcpServer)
+    {
+        QObject::connect(m_server, &QTcpServer::newConnection, m_server, [this, answering] {
+            while (QTcpSocket* socket = m_server->nextPendingConnection()) {
+                m_latest = socket;
+                QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket, answering] {
+                    while (socket->canReadLine())
+                        answering(socket, socket->readLine().trimmed());
+                });
+            }
+        });
+        m_server->moveToThread(&m_thread);
+        QObject::connect(&m_thread, &QThread::finished, m_server, &QObject::deleteLater);
+        m_thread.start();
+    }
+    ~LineServer()
+    {
+        m_thread.quit();
+        m_thread.wait();
+    }
+
+    // Port 0 picks a free port; returns the port. Port -1 stops listening: afterwards
+    // connecting to the port is refused.
+    quint16 listen(int port = 0)
+    {
+        inServer([this, port] {
+            m_server->close();
+            if (port >= 0)
+                m_server->listen(QHostAddress::LocalHost, quint16(port));
+        });
+        return m_server->serverPort();
+    }
+    void sendUnasked(const QByteArray& line)
+    {
+        inServer([this, line] {
+            m_latest->write(line);
+            m_latest->flush();
+        });
+    }
+
+private:
+    void inServer(const std::function<void()>& f)
+    {
+        QMetaObject::invokeMethod(m_server, f, Qt::BlockingQueuedConnection);
+    }
+
+    QThread m_thread;
+    QTcpServer* m_server;          // lives in m_thread
+    QPointer<QTcpSocket> m_latest; // used in m_thread only
+};
+
 // Requests that the line server answers oddly, and how; "silent" and "hangup" get no answer.
 const QByteArrayList Odd = {"silent", "hangup", "two", "crlf", "long"};
 const QByteArray Long(TcpTransport::MaxAnswerLine + 10, 'x');
@@ -92,6 +154,7 @@ private slots:
         const QString cut = QString(199, 'v');
         row("getString", set + "wand 1", "wand 1|4242|-77|1|-7 -7 -7");
         row("getString", set + tooLong, cut + "|4242|-77|1|-7 -7 -7");
+        row("getString", set + "%s%n%p", "%s%n%p|4242|-77|1|-7 -7 -7");
         row("getString", "morvek2 set px 3", "!");
         row("getString", "morvek2 err 7 \"no such\"", "!7");
         row("getString", "morvek2 err", "!");
