@@ -79,31 +79,6 @@ private slots:
         QCOMPARE(code, exitCode);
     }
 
-    void loadsTheModuleIntoTheTrackingMenu()
-    {
-        // A fresh account: the session makes the record folder.
-        QTemporaryDir home;
-        const QByteArray previousHome = qgetenv("HOME");
-        qputenv("HOME", QFile::encodeName(home.path()));
-        const auto restoreHome = qScopeGuard([&] { qputenv("HOME", previousHome); });
-        DemoSession session;
-        QString error;
-        QVERIFY2(session.start(DemoOptions(), &error), qPrintable(error));
-        QVERIFY(QFileInfo(home.filePath(".OLV/MORVEK3")).isDir());
-        auto* history = session.window()->findChild<QAction*>("action_calibrationHistory");
-        QVERIFY(history);
-        history->trigger();
-        QVERIFY(session.historyWindow() && session.historyWindow()->isVisible());
-        const QList<QAction*> actions = session.window()->trackingMenu()->actions();
-        QVERIFY(actions.size() == 1 && actions.at(0)->isEnabled());
-        QCOMPARE(actions.at(0)->text() + ' ' + actions.at(0)->shortcut().toString(),
-                 QString("&Room calibration F5"));
-        // The module registered its monitor receiver and took it away again at shutdown.
-        QCOMPARE(session.bus()->receiverCount(), 1);
-        session.shutdown();
-        QCOMPARE(session.bus()->receiverCount(), 0);
-    }
-
     // In German, and with the monitor's messages coming from the controller during a run.
     void monitorFollowsTheRunInGerman()
     {
@@ -133,7 +108,9 @@ private slots:
         QVERIFY(!monitor.seen.at(2).endsWith(' '));
     }
 
-    void historyRestoresOverTheSessionsChannel()
+    // A fresh account: the session makes the record folder and loads the module into the
+    // tracking menu; the history it offers restores a record over the session's channel.
+    void loadsTheModuleAndRestoresFromTheHistory()
     {
         QTemporaryDir home;
         const QByteArray previousHome = qgetenv("HOME");
@@ -142,6 +119,14 @@ private slots:
         DemoSession session;
         QString error;
         QVERIFY2(session.start(DemoOptions(), &error), qPrintable(error));
+        QVERIFY(QFileInfo(home.filePath(".OLV/MORVEK3")).isDir());
+        const QList<QAction*> actions = session.window()->trackingMenu()->actions();
+        QVERIFY(actions.size() == 1 && actions.at(0)->isEnabled());
+        QCOMPARE(actions.at(0)->text() + ' ' + actions.at(0)->shortcut().toString(),
+                 QString("&Room calibration F5"));
+        // The module registered its monitor receiver (and takes it away again at shutdown).
+        QCOMPARE(session.bus()->receiverCount(), 1);
+
         // A record of the simulator's cameras whose rooms differ in their last value.
         QByteArray record = "# Roomcalibration  created Mon Jan 5 09:00:00 2026\n"
                             "# Wand residual: 0.124   wand range 0.853\n";
@@ -162,7 +147,8 @@ private slots:
         file.write(record + "#" + QByteArray(69, '-') + "\n\n" + commands);
         file.close();
 
-        session.openHistory();
+        session.window()->findChild<QAction*>("action_calibrationHistory")->trigger();
+        QVERIFY(session.historyWindow() && session.historyWindow()->isVisible());
         QString summary;
         ModalDriver driver;
         driver.answer(QMessageBox::Yes).answer(QMessageBox::Ok, nullptr, &summary);
@@ -170,6 +156,8 @@ private slots:
         QCOMPARE(summary, QString("calibration 1 of 2026-01-05 09:00:00 restored"));
         QCOMPARE(session.io()->sendCommand(text, "morvek2 get tracking room c06"), 0);
         QVERIFY2(QByteArray(text).endsWith(" 0.25"), text);
+        session.shutdown();
+        QCOMPARE(session.bus()->receiverCount(), 0);
     }
 
     void statusBarTellsTheControllerIsGone()
