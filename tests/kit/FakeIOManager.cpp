@@ -1,31 +1,11 @@
 #include "FakeIOManager.h"
+#include "Formatting.h"
 
 #include "plugin/MessageReceiver.h"
 
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
 #include <type_traits>
 #include <vector>
-
-namespace {
-// The text a host makes of a printf-style call before it goes to the controller (far shorter
-// than the buffer in every test).
-QString vformat(const char* format, va_list args)
-{
-    char buffer[8192];
-    const int length = std::vsnprintf(buffer, sizeof buffer, format, args);
-    return length < 0 ? QString()
-                      : QString::fromLatin1(buffer, qMin(length, int(sizeof buffer) - 1));
-}
-} // namespace
-
-// Declares `text`: the enclosing variadic function's format completed with its arguments.
-#define FORMATTED(format)                                                                          \
-    va_list args;                                                                                  \
-    va_start(args, format);                                                                        \
-    const QString text = vformat(format, args);                                                    \
-    va_end(args)
 
 QStringList FakeIOManager::callsOf(const QString& op) const
 {
