@@ -13,19 +13,16 @@
 class SimServer
 {
 public:
-    // Starts the server on the scenario JSON, typically {"extends": "default", ...}.
-    explicit SimServer(const QByteArray& scenarioJson) : m_scenario(m_dir.filePath("scenario.json"))
+    // Starts the server on scenario JSON, typically {"extends": "default", ...}, or on a scenario
+    // file or a bundled scenario's name, with further options.
+    explicit SimServer(const QString& scenario, const QStringList& options = {})
+        : m_scenario(scenario.startsWith('{') ? m_dir.filePath("scenario.json") : scenario),
+          m_options(options)
     {
         QFile file(m_scenario);
-        if (file.open(QIODevice::WriteOnly))
-            file.write(scenarioJson);
+        if (scenario.startsWith('{') && file.open(QIODevice::WriteOnly))
+            file.write(scenario.toUtf8());
         file.close();
-        m_error = restart();
-    }
-    // Starts the server on a scenario file or a bundled scenario's name, with further options.
-    SimServer(const QString& scenario, const QStringList& options)
-        : m_scenario(scenario), m_options(options)
-    {
         m_error = restart();
     }
     ~SimServer() { stop(); }

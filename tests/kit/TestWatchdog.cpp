@@ -5,11 +5,23 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QTest>
-#include <QThread>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <unistd.h>
 
 namespace {
+// What the alarm handler says, written ahead, since a handler may only write what is there.
+char g_stuckMessage[512];
+
+void onAlarm(int)
+{
+    const ssize_t written = ::write(STDERR_FILENO, g_stuckMessage, std::strlen(g_stuckMessage));
+    Q_UNUSED(written);
+    std::_Exit(3);
+}
+
 QByteArray currentRow()
 {
     const char* function = QTest::currentTestFunction();
@@ -31,37 +43,37 @@ QString describe(QWidget* w)
 TestWatchdog::TestWatchdog()
 {
     const int seconds = qEnvironmentVariableIntValue("ROOMCAL_TEST_HANG_SECONDS");
-    m_hangMs = 1000 * qint64(seconds > 0 ? seconds : 45);
-    m_rowSince.start();
-    m_lastBeat.start();
+    m_hangSeconds = seconds > 0 ? seconds : 45;
+    std::signal(SIGALRM, onAlarm);
     m_timer.setInterval(50);
     connect(&m_timer, &QTimer::timeout, this, &TestWatchdog::beat);
     m_timer.start();
-    m_thread = QThread::create([this] { watch(); });
-    m_thread->start();
+    beat();
 }
 
 TestWatchdog::~TestWatchdog()
 {
-    {
-        QMutexLocker lock(&m_mutex);
-        m_stopping = true;
-        m_stop.wakeAll();
-    }
-    m_thread->wait();
-    delete m_thread;
+    ::alarm(0);
 }
 
 void TestWatchdog::beat()
 {
-    {
-        QMutexLocker lock(&m_mutex);
-        const QByteArray row = currentRow();
-        if (row != m_row) {
-            m_row = row;
-            m_rowSince.restart();
-        }
-        m_lastBeat.restart();
+    // Every beat puts the alarm off: it goes off only when the main thread stops processing
+    // events for that long.
+    ::alarm(unsigned(m_hangSeconds));
+    const QByteArray row = currentRow();
+    if (row != m_row || !m_rowSince.isValid()) {
+        m_row = row;
+        m_rowSince.restart();
+        std::snprintf(g_stuckMessage, sizeof g_stuckMessage,
+                      "FAIL: watchdog: %s stopped processing events for over %d s\n",
+                      row.isEmpty() ? "the suite" : row.constData(), m_hangSeconds);
+    }
+    if (!m_row.isEmpty() && m_rowSince.elapsed() > 1000 * qint64(m_hangSeconds)) {
+        std::fprintf(stderr, "FAIL: watchdog: %s ran for over %d s\n", m_row.constData(),
+                     m_hangSeconds);
+        std::fflush(stderr);
+        std::_Exit(3);
     }
 
     QWidget* modal = QApplication::activeModalWidget();
@@ -82,21 +94,4 @@ void TestWatchdog::beat()
         QTest::qFail(qPrintable(message), __FILE__, __LINE__);
     else
         std::fprintf(stderr, "%s\n", qPrintable(message));
-}
-
-void TestWatchdog::watch()
-{
-    QMutexLocker lock(&m_mutex);
-    while (!m_stopping) {
-        m_stop.wait(&m_mutex, 250);
-        const bool stuck = m_lastBeat.elapsed() > m_hangMs;
-        if (!m_stopping && (stuck || (!m_row.isEmpty() && m_rowSince.elapsed() > m_hangMs))) {
-            std::fprintf(stderr, "FAIL: watchdog: %s %s for over %lld s\n",
-                         m_row.isEmpty() ? "the suite" : m_row.constData(),
-                         stuck ? "stopped processing events" : "ran",
-                         static_cast<long long>(m_hangMs / 1000));
-            std::fflush(stderr);
-            std::_Exit(3);
-        }
-    }
 }

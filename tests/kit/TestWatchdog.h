@@ -1,13 +1,10 @@
 #pragma once
 
 #include <QElapsedTimer>
-#include <QMutex>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
-#include <QWaitCondition>
 
-class QThread;
 class QWidget;
 
 // Keeps every suite bounded, installed by ROOMCAL_TEST_MAIN.
@@ -31,19 +28,12 @@ public:
 
 private:
     void beat();
-    void watch();
 
     QTimer m_timer;
     int m_closeAfterMs = 3000;
     QPointer<QWidget> m_modal;
     QElapsedTimer m_modalSince;
-
-    // Shared with the watching thread.
-    QMutex m_mutex;
-    QWaitCondition m_stop;
-    bool m_stopping = false;
+    int m_hangSeconds;
     QByteArray m_row;
-    QElapsedTimer m_rowSince, m_lastBeat;
-    qint64 m_hangMs;
-    QThread* m_thread = nullptr;
+    QElapsedTimer m_rowSince;
 };

@@ -9,7 +9,6 @@
 #include <QAction>
 #include <QFile>
 #include <QImage>
-#include <QJsonObject>
 #include <QLibrary>
 #include <QPluginLoader>
 #include <QRegularExpression>
@@ -26,24 +25,15 @@ class PluginLoaderTest : public QObject
     QString m_installedPlugin;
 
 private slots:
-    // First, while nothing has loaded the library yet.
-    void imagesComeWithTheLibrary()
+    // First, while nothing has loaded the library yet: its images come with it.
+    void metadataBytesAndImages()
     {
         QVERIFY(!QFile::exists(QStringLiteral(":/images/normal.png")));
-        QPluginLoader loader(pluginPath());
-        QVERIFY(loader.load());
+        QLibrary library(pluginPath());
+        QVERIFY2(library.load(), qPrintable(library.errorString()));
         for (const char* image : {"normal.png", "powerwall.png", "powerwall_standing.png",
                                   "mid_camera.png", "mid_camera_tsr3.png", "lock.png"})
             QVERIFY2(!QImage(QStringLiteral(":/images/") + image).isNull(), image);
-        // Whether unloading really unmaps the library is up to the C library (unique symbols keep
-        // it resident), so only the registration on load is checked.
-        QVERIFY(loader.unload());
-    }
-
-    void metadataBytes()
-    {
-        QLibrary library(pluginPath());
-        QVERIFY2(library.load(), qPrintable(library.errorString()));
         using Query = const char* (*)();
         auto query = reinterpret_cast<Query>(library.resolve("qt_plugin_query_metadata"));
         QVERIFY(query);
@@ -111,14 +101,8 @@ private slots:
     {
         QFETCH(QString, path);
         QVERIFY(!path.isEmpty());
+        // The metadata's bytes are checked above; the cast below needs the right interface.
         QPluginLoader loader(path);
-        const QJsonObject meta = loader.metaData();
-        QCOMPARE(meta.value(QStringLiteral("IID")).toString(),
-                 QStringLiteral("de.olv.Morvek2.RoomCalModule"));
-        QCOMPARE(meta.value(QStringLiteral("className")).toString(),
-                 QStringLiteral("RoomCalModule"));
-        QVERIFY(!meta.contains(QStringLiteral("MetaData")));
-
         QObject* instance = loader.instance();
         QVERIFY2(instance, qPrintable(loader.errorString()));
         QCOMPARE(loader.instance(), instance); // one module per library
