@@ -24,15 +24,12 @@
 namespace {
 const QString SourceDir = qEnvironmentVariable("ROOMCAL_SOURCE_DIR");
 
-struct German
+// Installs the German catalogue for as long as the translator lives.
+bool installGerman(QTranslator& catalogue)
 {
-    QTranslator catalogue;
-    explicit German(bool on)
-    {
-        if (on && catalogue.load(QStringLiteral(":/i18n/roomcal_de.qm")))
-            QCoreApplication::installTranslator(&catalogue);
-    }
-};
+    return catalogue.load(":/i18n/roomcal_de.qm") &&
+           QCoreApplication::installTranslator(&catalogue);
+}
 
 // A controller with 100 cameras, a re-calibration with a duration other than the default, an
 // active room adjustment, and a transfer whose snapshot fails.
@@ -71,9 +68,8 @@ QStringList clipped(QWidget* window)
         const QString text = label ? label->text() : button->text();
         const QString name = w->objectName() + " \"" + text.left(30) + '"';
         // Tiles may lie beyond the visible part of their scroll area.
-        bool scrolled = false;
-        for (QWidget* p = w; p != window; p = p->parentWidget())
-            scrolled = scrolled || p->objectName() == "qt_scrollarea_viewport";
+        const auto* area = window->findChild<QScrollArea*>();
+        const bool scrolled = area && area->viewport()->isAncestorOf(w);
         if (!scrolled && !inside.contains(QRect(w->mapTo(window, QPoint()), w->size())))
             found << name + " outside";
         QSize need = w->minimumSizeHint();
@@ -133,7 +129,8 @@ private slots:
     // The type name is compared with its translation, which the catalogue leaves as it is.
     void midCameraUnderGerman()
     {
-        German german(true);
+        QTranslator german;
+        QVERIFY(installGerman(german));
         FakeIOManager io;
         BackendVersions v{1, 23, 0, "VANTA"};
         RoomCalibrationDialog dialog(&io, nullptr, &v);
@@ -169,7 +166,8 @@ private slots:
         QFETCH(QString, dialog);
         QFETCH(bool, german);
         QFETCH(QSize, screen);
-        German translation(german);
+        QTranslator catalogue;
+        QVERIFY(!german || installGerman(catalogue));
         FakeIOManager io;
         answerAll(io);
         BackendVersions v{1, 23, 0, "VANTA"};
