@@ -6,6 +6,7 @@
 #include "plugin/BackendVersions.h"
 
 #include <QDir>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMetaMethod>
 #include <QRegularExpression>
@@ -117,15 +118,9 @@ class TestDialog : public QObject
     Q_OBJECT
 
 private slots:
-    void freshDialog()
+    // Hosts and forms reach the slots by name; only the one the menu action runs is public.
+    void slotsKeepTheirNamesAndOrder()
     {
-        FakeIOManager io;
-        BackendVersions v = version("1.23");
-        RoomCalibrationDialog dialog(&io, nullptr, &v);
-        // Before any opening: the 410 mm wand and the 30 s default duration.
-        QCOMPARE(numbers({dialog.dsb_wand->value(), dialog.doubleSpinBox_duration->value()}),
-                 QString("410 30"));
-
         const QMetaObject& mo = RoomCalibrationDialog::staticMetaObject;
         QStringList methods;
         for (int i = mo.methodOffset(); i < mo.methodCount(); ++i) {
@@ -284,26 +279,23 @@ private slots:
         row("cal not available", {"cal available room=Yes"}, "calibrate=000");
         row("zero B", {"roomcal angle=278 163 0"},
             "calibrate=001|kit=6|angle=278 163 0 55|expert=?");
+        // The height takes no part in the zero rule, but a kit must match it exactly.
         row("zero height", {"roomcal angle_height=0"}, "kit=6|angle=278 163 83 0|expert=?");
         // The program's selection of a matching kit applies none of its values.
         row("S active, not S", {"roomcal angle=192 112.5 57", "roomcal angle_height=15.5"},
             "kit=2|angle=192 112.5 57 15.5");
         row("P in A B C order", {"roomcal angle=278 83 163"}, "kit=6|angle=278 83 163 55|expert=?");
-        row("P, other height", {"roomcal angle_height=54.9"},
-            "kit=6|angle=278 163 83 54.9|expert=?");
         // The static cameras table: name with check state, status, model, serial, enabled.
         const QString one = "camera number_of_cameras=1";
         const QString c01 = "morvek2 get camera camera c01=a b c d c01 ";
         row("no cameras", {"camera number_of_cameras=0"}, "table=|toggle=");
         row("type code only", {one, c01 + "0x0c01"}, "table=c01x,static,M1,,1");
-        row("serial looked up",
-            {one, c01 + "0x0B01 77 x", "morvek2 get camera model_desc 0x0B01=a b c d e B",
-             "camera serial_desc 0x0B01 77=\"SN 77\""},
-            "table=c01x,static,B,SN 77,1");
-        row("serial of a 0x0D camera",
-            {one, c01 + "0x0d02 99", "morvek2 get camera model_desc 0x0d02=a b c d e D",
-             "camera serial_desc 0x0d02 99=SN 99"},
-            "table=c01x,static,D,SN 99,1");
+        row("serials looked up",
+            {"camera number_of_cameras=2", c01 + "0x0B01 77 x",
+             "morvek2 get camera camera c02=a b c d c02 0x0d02 99",
+             "morvek2 get camera model_desc 0x0B01=a b c d e B",
+             "camera serial_desc 0x0B01 77=\"SN 77\"", "camera serial_desc 0x0d02 99=SN 99"},
+            "table=c01x,static,B,SN 77,1;c02-,moved,,SN 99,1");
         // The mid-camera type is offered for up to two cameras.
         const QStringList mid = {"roomcal number_of_available_coordinate_types=3",
                                  "roomcal available_coordinate_type t03=mid_camera",
@@ -315,8 +307,10 @@ private slots:
             "table=c01x,static,M1,1001,1;c02-,moved,M1,1002,0;c03x,static,M1,1003,1");
         row("flags unreadable", {one, "!roomcal fixed_camera c01", "!roomcal has_reference c01"},
             "table=c01-,moved,M1,1001,1");
-        row("100 cameras", {"camera number_of_cameras=100"},
-            "table=c01x,static,M1,1001,1;...;c100-,moved,,,1");
+        // Three-digit names, and a garbled count that must not stall the GUI in millions of rows
+        // and exchanges.
+        row("absurd camera count", {"camera number_of_cameras=100000"},
+            "table=c01x,static,M1,1001,1;...;c999-,moved,,,1");
     }
 
     void opening()
@@ -331,16 +325,15 @@ private slots:
                  QStringList{"roomcal type=wand_no_angle", "roomcal wand_length=500"} + answers);
         BackendVersions v = ::version(version);
         RoomCalibrationDialog d(&io, nullptr, &v);
-        QString angle, duration, toggle, calibrate, opened, log, exit;
-        QStringList table;
+        QString opened, angle;
+        QStringList shown;
         open(io, d, [&] {
             opened = io.calls.join('|');
-            log = io.logLines.join(';');
+            const auto on = [](const QWidget* w) { return QString::number(w->isEnabled()); };
             angle = numbers({d.dsb_a->value(), d.dsb_c->value(), d.dsb_b->value(),
                              d.doubleSpinBox_heightAboveFloor->value()});
-            duration = QString::number(d.doubleSpinBox_duration->value()) +
-                       (d.doubleSpinBox_duration->isEnabled() ? "+" : "-");
             QTableWidget* t = d.tableStaticCameras;
+            QStringList table;
             for (int r = 0; r < t->rowCount(); ++r)
                 table << QString("%1%2,%3,%4,%5,%6")
                              .arg(t->item(r, 0)->text(),
@@ -349,30 +342,44 @@ private slots:
                                   t->item(r, 3)->text(), t->item(r, 0)->flags() ? "1" : "0");
             if (table.size() > 3)
                 table = QStringList{table.first(), "...", table.last()};
+            shown << "wand=" + QString::number(d.dsb_wand->value())
+                  << "type=" + d.cb_coordinateType->currentData().toString()
+                  << "types=" + QString::number(d.cb_coordinateType->count())
+                  << "recal=" + QString::number(d.checkBox_recal->isChecked()) +
+                         (d.checkBox_recal->isEnabled() ? "+" : "-")
+                  << "tracking=" + QString::number(opened.contains("morvek2 tracking start"))
+                  << "date=" + d.label_lastRoomcal->text().section(": ", 1)
+                  << "duration=" + QString::number(d.doubleSpinBox_duration->value()) +
+                         (d.doubleSpinBox_duration->isEnabled() ? "+" : "-")
+                  << "details=" + d.pushButton_details->text()
+                  << "kit=" + QString::number(d.cb_calibrationSet->currentIndex())
+                  << "angle=" + angle
+                  << "expert=" + numbers(d.cb_calibrationSet->itemData(6).toList())
+                  << "table=" + table.join(';') << "log=" + io.logLines.join(';')
+                  << "inputs=" + on(d.dsb_wand) + on(d.cb_calibrationSet) +
+                         on(d.cb_coordinateType) + on(d.pushButton_durationDefault) +
+                         on(d.label_duration);
             // One measured height serves all rows; it must be what measuring each would give.
-            QList<int> heights;
-            for (int r = 0; r < t->rowCount(); ++r)
-                heights << t->rowHeight(r);
+            const int height = t->verticalHeader()->length();
             t->resizeRowsToContents();
-            for (int r = 0; r < t->rowCount(); ++r)
-                QCOMPARE(heights.value(r), t->rowHeight(r));
+            QCOMPARE(t->verticalHeader()->length(), height);
             // The status follows the user's check box at once; partly checked counts as static.
-            for (Qt::CheckState state : {Qt::Unchecked, Qt::PartiallyChecked}) {
+            QString toggle = "toggle=";
+            for (Qt::CheckState state : {Qt::Unchecked, Qt::PartiallyChecked})
                 if (t->rowCount() > 0) {
                     t->item(0, 0)->setCheckState(state);
-                    toggle += (toggle.isEmpty() ? "" : " ") + t->item(0, 1)->text();
+                    toggle += t->item(0, 1)->text() + ' ';
                 }
-            }
             // Then the guard while typing: B 0, then B 57.
-            for (double b : {-1.0, 0.0, 57.0}) {
-                if (b >= 0)
-                    d.dsb_b->setValue(b);
-                calibrate += QString::number(d.pb_calibrate->isEnabled());
-            }
+            QString calibrate = "calibrate=" + on(d.pb_calibrate);
+            d.dsb_b->setValue(0.0);
+            calibrate += on(d.pb_calibrate);
+            d.dsb_b->setValue(57.0);
             // Exit stops tracking that runs, and closes the dialog.
             io.clearCalls();
+            shown << toggle.trimmed() << calibrate + on(d.pb_calibrate);
             d.pb_exit->click();
-            exit = io.calls.join(';') + (d.isVisible() ? " (still open)" : "");
+            shown << "exit=" + io.calls.join(';') + (d.isVisible() ? " (still open)" : "");
         });
         if (!calls.isEmpty()) {
             QStringList got = opened.split('|'), expected = calls.split('|');
@@ -381,35 +388,13 @@ private slots:
             std::sort(expected.begin(), expected.end());
             QCOMPARE(got, expected);
         }
-
-        const QStringList shown =
-            QString("wand=%1|calibrate=%2|type=%3|types=%4|recal=%5|tracking=%6|date=%7|")
-                .arg(d.dsb_wand->value())
-                .arg(calibrate, d.cb_coordinateType->currentData().toString())
-                .arg(d.cb_coordinateType->count())
-                .arg(QString::number(d.checkBox_recal->isChecked()) +
-                     (d.checkBox_recal->isEnabled() ? "+" : "-"))
-                .arg(opened.contains("sendCommand morvek2 tracking start"))
-                .arg(d.label_lastRoomcal->text().section(": ", 1))
-                .append(QString("duration=%1|details=%2|kit=%3|angle=%4|expert=%5|table=%6|")
-                            .arg(duration, d.pushButton_details->text())
-                            .arg(d.cb_calibrationSet->currentIndex())
-                            .arg(angle, numbers(d.cb_calibrationSet->itemData(6).toList()),
-                                 table.join(';')))
-                .append(QString("toggle=%1|exit=%2|log=%3|inputs=").arg(toggle, exit, log))
-                .append(QString::number(d.dsb_wand->isEnabled()) +
-                        QString::number(d.cb_calibrationSet->isEnabled()) +
-                        QString::number(d.cb_coordinateType->isEnabled()) +
-                        QString::number(d.pushButton_durationDefault->isEnabled()) +
-                        QString::number(d.label_duration->isEnabled()))
-                .split('|');
         // The fields show what was read, and only the expert row takes values that match no kit.
         QStringList expected =
-            QString("wand=500|calibrate=101|type=powerwall|types=2|recal=1+|tracking=1|"
+            QString("wand=500|type=powerwall|types=2|recal=1+|tracking=1|"
                     "date=2023-05-04T10:20:30|duration=30+|details=Show &details|kit=0|"
                     "angle=278 163 83 55|expert=240 150 90 40|table=c01x,static,M1,1001,1;"
-                    "c02-,moved,M1,1002,1;c03x,static,M1,1003,1|toggle=moved static|"
-                    "exit=getString status active|log=|inputs=10011")
+                    "c02-,moved,M1,1002,1;c03x,static,M1,1003,1|log=|inputs=10011|"
+                    "toggle=moved static|calibrate=101|exit=getString status active")
                 .split('|');
         for (const QString& change : changes.split('|', Qt::SkipEmptyParts)) {
             const int at = expected.indexOf(QRegularExpression(change.section('=', 0, 0) + "=.*"));
@@ -451,59 +436,41 @@ private slots:
         const QStringList run = {"cal step_pause room s01=no", "morvek2 cal room start=morvek2 ok",
                                  "roomcal wand_residual=0.12345 1.5",
                                  "morvek2 roomcal accept_new_calibration=morvek2 ok"};
-        const QString refusal = "morvek2 err 4 \"No new calibration to accept\"";
-        auto row = [](const char* name, const char* version, const char* cameras,
-                      const QStringList& answers, const QString& expected,
-                      const QString& ending = {}) {
+        auto row = [](const char* name, const char* cameras, const QStringList& answers,
+                      const QString& expected, const QString& ending = {},
+                      const char* version = "1.23") {
             QTest::newRow(name) << version << cameras << answers << ending << expected;
         };
 
-        row("new duration", "1.23", "", {}, duration + normal);
-        row("same duration", "1.23", "", {"roomcal duration=45"},
-            "getDouble roomcal duration|" + normal);
-        row("duration unreadable", "1.23", "", {"!roomcal duration"},
+        row("new duration", "", {}, duration + normal);
+        row("same duration", "", {"roomcal duration=45"}, "getDouble roomcal duration|" + normal);
+        row("duration unreadable", "", {"!roomcal duration"},
             "getDouble roomcal duration|logMessage Error: Cannot get information room "
             "calibration duration|setParameter roomcal duration 45.0|" +
                 normal);
-        row("duration refused", "1.23", "", {"!roomcal duration 45.0"},
+        row("duration refused", "", {"!roomcal duration 45.0"},
             duration + "logMessage Error: Cannot set room calibration duration|" + normal);
-        row("before 0.12", "0.11", "", {},
-            QString(normal).remove("setParameter roomcal angle_height 55.000|"));
-        row("disabled row still sent", "1.23", "xxx", {two, "roomcal has_reference c02=no"},
+        row("before 0.12", "", {},
+            QString(normal).remove("setParameter roomcal angle_height 55.000|"), {}, "0.11");
+        row("disabled row still sent", "xxx", {two, "roomcal has_reference c02=no"},
             table("yes", "yes", "yes"));
-        row("partly checked, first camera unreadable", "1.23", "x~x", {two, "!camera camera c01"},
+        row("partly checked, first camera unreadable", "x~x", {two, "!camera camera c01"},
             table("yes", "no", "yes"));
-        row("first camera pairs with the second", "1.23", "x--",
+        row("first camera pairs with the second", "x--",
             {one, "camera camera c01=0X07ff", "!roomcal fixed_camera c02 yes"},
             recal +
                 "setParameter roomcal fixed_camera c01 yes|setParameter roomcal fixed_camera "
                 "c02 yes|logMessage Error: Cannot set fixed camera for room recalibration|" +
                 tail);
-        row("one static too few", "1.23", "x--", {two}, minimum,
-            "At least 2 cameras must be static");
-        row("one needed", "1.23", "---", {one}, minimum, "At least one camera must be static");
-        row("minimum unreadable", "1.23", "x--", {},
+        row("one static too few", "x--", {two}, minimum, "At least 2 cameras must be static");
+        row("one needed", "---", {one}, minimum, "At least one camera must be static");
+        row("minimum unreadable", "x--", {},
             minimum + "|logMessage Error: Cannot get information of minimum number of fixed camera",
             "At least 2 cameras must be static");
-        row("model family not counted", "1.23 TESSERA3", "---", {two}, table("no", "no", "no"));
-        row("discarded", "1.23", "", run, duration + normal, "discarded");
-        row("accepted", "1.23", "", run, duration + normal, "accepted");
-        row("accepted without folder", "1.23", "", run, duration + normal, "accepted, no folder");
-        // Refusals are logged with the controller's reason; a refused accept is also marked in
-        // the record and told in a box.
-        row("start refused", "1.23", "",
-            {"cal step_pause room s01=no",
-             "morvek2 cal room start=morvek2 err 4 \"Cameras are not synchronized\""},
-            duration + normal +
-                "|logMessage Error: The controller did not start the calibration: "
-                "Cameras are not synchronized");
-        row("accept refused", "1.23", "",
-            run + QStringList{"morvek2 roomcal accept_new_calibration=" + refusal},
-            duration + normal +
-                "|logMessage Error: The controller did not adopt the new room calibration, "
-                "answer: " +
-                refusal,
-            "accepted, refused: " + refusal);
+        row("model family not counted", "---", {two}, table("no", "no", "no"), {}, "1.23 TESSERA3");
+        row("discarded", "", run, duration + normal, "discarded");
+        row("accepted", "", run, duration + normal, "accepted");
+        row("accepted without folder", "", run, duration + normal, "accepted, no folder");
     }
 
     void calibrate()
@@ -513,7 +480,6 @@ private slots:
         QFETCH(QStringList, answers);
         QFETCH(QString, ending);
         const bool warned = ending.startsWith("At least"), accepted = ending.startsWith("accepted");
-        const QString refusal = ending.section("refused: ", 1);
         QTemporaryDir home; // the record file's folder lies there
         qputenv("HOME", home.path().toLocal8Bit());
         QFile file(home.path() + "/.OLV/MORVEK3/roomcal_out.txt");
@@ -532,8 +498,6 @@ private slots:
             driver.answer(QMessageBox::Ok, &title, &text);
         else if (!ending.isEmpty())
             driver.click("RoomCalibrationResultDialog", accepted ? "pushButton_2" : "pushButton_3");
-        if (!refusal.isEmpty())
-            driver.answer(QMessageBox::Ok, &title, &text);
         QString state;
         open(io, dialog, [&] {
             dialog.doubleSpinBox_duration->setValue(45.0);
@@ -550,19 +514,8 @@ private slots:
 
         // A warning leaves nothing after it.
         const int started = io.calls.indexOf("logMessage calibration started");
-        // Rows without a start answer are refused without a reason; that line is left out.
-        const QStringList refusals = io.calls.filter(
-            QRegularExpression("^logMessage Error: The controller.*(?<!: no answer)$"));
-        QTEST((io.calls.mid(0, started < 0 ? -1 : started + 1) + refusals).join('|'), "expected");
-        QCOMPARE(
-            text,
-            warned ? ending
-            : refusal.isEmpty()
-                ? QString()
-                : "The controller did not adopt the new room calibration and kept its previous "
-                  "calibration.\n\nAnswer of the controller: " +
-                      refusal);
-        QCOMPARE(title, QString(warned || !refusal.isEmpty() ? "MORVEK3" : ""));
+        QTEST(io.calls.mid(0, started < 0 ? -1 : started + 1).join('|'), "expected");
+        QCOMPARE(title + text, warned ? "MORVEK3" + ending : QString());
         const QString outcome = ending.isEmpty() ? "canceled" : ending.section(',', 0, 0);
         QCOMPARE(io.logLines.filter(QRegularExpression("^calibration ")).join('|'),
                  warned ? "" : "calibration started|calibration " + outcome);
@@ -575,7 +528,8 @@ private slots:
                                              "getString roomcal last_date"}
                                : QStringList{"sendCommand morvek2 tracking start"}));
         QCOMPARE(dialog.label_lastRoomcal->text().endsWith("2024-01-02T03:04:05"), accepted);
-        // The folder is never created; an earlier block stays in front of a new one.
+        // The folder is never created. An earlier block stays in front of the new one, which
+        // ends in the commands that would restore this calibration.
         QCOMPARE(QDir(home.path() + "/.OLV").exists(), file.exists());
         if (!file.exists())
             return;
@@ -594,9 +548,7 @@ private slots:
                               "morvek2 set tracking room c01 1 0 0 10% %1\n"
                               "morvek2 set tracking room c02 2 0 0 20% %1\n"
                               "morvek2 set tracking room c03 3 0 0 30% %1\n";
-        const QString mark =
-            refusal.isEmpty() ? QString() : "# not adopted by the controller: " + refusal + '\n';
-        QCOMPARE(record, "# an earlier block\n" + (accepted ? block + mark : QString()));
+        QCOMPARE(record, "# an earlier block\n" + (accepted ? block : QString()));
     }
 };
 

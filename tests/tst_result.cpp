@@ -104,11 +104,11 @@ void TestResult::showsResults()
         QCOMPARE(dlg.label_wand_res->text() + ", " + dlg.label_wand_range->text(),
                  "12.30 mm, 0.12 mm");
         QCOMPARE(dlg.tableWidget->minimumHeight(), cameras == 25 ? 224 : cameras ? 64 : 24);
+        const QTableWidget* t = dlg.tableWidget;
         QStringList rows;
-        for (int row = 0; row < dlg.tableWidget->rowCount(); ++row)
-            rows << dlg.tableWidget->item(row, 0)->text() + ' ' +
-                        dlg.tableWidget->item(row, 1)->text() + ' ' +
-                        dlg.tableWidget->item(row, 2)->text();
+        for (int r = 0; r < t->rowCount(); ++r)
+            rows << t->item(r, 0)->text() + ' ' + t->item(r, 1)->text() + ' ' +
+                        t->item(r, 2)->text();
         // Cameras that cannot be read show zeros.
         QCOMPARE(rows.mid(0, 4) + rows.mid(24),
                  cameras == 25

@@ -109,7 +109,6 @@ void TestTransfer::listsOtherConfigurations_data()
     QTest::addColumn<QString>("lockAnswer"); // Atrium's; null: the read fails
     QTest::addColumn<bool>("selectable");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("unlocked") << "no" << true << "no";
     QTest::newRow("unlocked, quoted") << "\"no\"" << true << "no";
     QTest::newRow("locked") << "yes" << false << "yes";
     QTest::newRow("other spelling") << "No" << false << "No";
