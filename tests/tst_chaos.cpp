@@ -74,7 +74,7 @@ QString pick(std::mt19937& random, const QStringList& choices)
 
 // The test is the controller, answering the recording fake at random but reproducibly (most
 // answers plausible, so that the workflows get deep; the rest what a broken controller might
-// send), and the operator, answering whatever modal window is up, at random but never blocking.
+// send), and the operator, working whatever modal window is up, at random but never blocking.
 class TestChaos : public QObject
 {
     Q_OBJECT
@@ -156,14 +156,13 @@ private slots:
                           .arg(m_seed);
             const quint32 seed = qHash(m_where, m_seed);
             m_controller.seed(seed); // the system keeps its size for the iteration
-            m_cameras = chance(m_controller, 0.1) ? 0 : draw(m_controller, 1, 8);
-            m_configs = draw(m_controller, 1, 5);
+            m_random.seed(seed ^ 0x9e3779b9u);
+            m_cameras = chance(m_controller, 0.1) ? 0 : uniform(1, 8);
+            m_configs = uniform(1, 5);
             m_io.clearCalls();
             m_exchanges = 0;
-            m_random.seed(seed ^ 0x9e3779b9u);
             m_problems.clear();
             m_lastStatus = m_startConfig = m_lastSwitch = m_previous = QString();
-            dialog.setProperty("actionsLeft", QVariant());
             int result = 0;
             if (workflow == "run") {
                 result =
@@ -177,9 +176,8 @@ private slots:
                 if (m_exchanges != afterRun || update->isActive())
                     m_problems << "polling went on after the run";
             } else if (workflow == "review") {
-                RoomCalibrationResultDlg review(&m_io, &host, &versions,
-                                                variant.contains("re-cal"));
-                result = review.update_and_exec();
+                result = RoomCalibrationResultDlg(&m_io, &host, &versions, variant.contains("re-"))
+                             .update_and_exec();
             } else if (workflow == "transfer") {
                 RoomcalPortDlg(&host, &m_io).fill_and_exec();
             } else {
@@ -211,16 +209,19 @@ private slots:
     }
 
 private:
+    int uniform(int low, int high) { return draw(m_controller, low, high); }
+
     QByteArray randomBytes(int minLength, int maxLength)
     {
-        QByteArray bytes(draw(m_controller, minLength, maxLength), Qt::Uninitialized);
+        QByteArray bytes(uniform(minLength, maxLength), Qt::Uninitialized);
         for (char& c : bytes)
-            c = char(draw(m_controller, 1, 255));
+            c = char(uniform(1, 255));
         return bytes;
     }
 
     // Every exchange with the module: a failure (the buffer left alone or filled with rubbish)
-    // weighs 8, nonsense 28, a plausible answer m_plausibleWeight.
+    // weighs 8, nonsense 28, a plausible answer m_plausibleWeight. What the module sends is
+    // watched on the way.
     std::optional<FakeIOManager::Reply> reply(const QString& op, const QString& text)
     {
         const int weight = uniform(0, m_plausibleWeight + 35) - m_plausibleWeight;
@@ -232,10 +233,24 @@ private:
                                   : result == 0               ? distorted(sensible)
                                   : chance(m_controller, 0.5) ? randomBytes(0, 300)
                                                               : QByteArray();
-        if (result == 0 && op == "setParameter" && text.startsWith("config active_config "))
-            m_activeConfig = text.section(' ', 2);
+        const QString exchange = op + ' ' + text;
+        if (exchange.startsWith("setParameter config active_config ")) {
+            // A switch can take the controller long; the host is told just before each.
+            if (m_previous != "setChannelOption 0 20000 0")
+                m_problems << "switch without channel option: " + exchange;
+            m_lastSwitch = text.section(' ', 2);
+            if (result == 0)
+                m_activeConfig = m_lastSwitch;
+        } else if (exchange == "getString config active_config" && result == 0) {
+            checkSwitchedBack();
+            m_startConfig = QString::fromLatin1(answer);
+        } else if (text == "status active" || text == "status step_active") {
+            m_lastStatus = result == 0 ? QString::fromLatin1(answer) : QString();
+        } else if (text.startsWith("morvek2 cal ") && text.endsWith(" start")) {
+            m_cancelAfter = chance(m_random, m_calibrate ? 0.3 : 0.65) ? draw(m_random, 0, 30) : -1;
+        }
+        m_previous = exchange;
         ++m_exchanges;
-        observe(op, text, result, answer);
         return FakeIOManager::Reply{result, QString::fromLatin1(answer)};
     }
 
@@ -315,20 +330,6 @@ private:
         }
     }
 
-    // A monitor message of either kind, in wrong case or of another kind, with any payload.
-    QByteArray randomMessage()
-    {
-        const QByteArray payloads[] = {
-            " " + QByteArray::number(uniform(-1, 5)) + " 3,2,1,0,7,x,,-1,99999999999",
-            " " + QByteArray::number(uniform(0, 8)) + "," + QByteArray::number(uniform(0, 8)),
-            QByteArray(), " 2147483647 -2147483648,0", randomBytes(0, 300)};
-        return pick(m_controller, {"Monitor2dTabChanged", "Monitor2dMostActive",
-                                   "monitor2dtabchanged", "", "Other"})
-                   .toLatin1() +
-               payloads[uniform(0, 4)];
-    }
-    int uniform(int low, int high) { return draw(m_controller, low, high); }
-
     // A transfer ends on the configuration that was active when it began.
     void checkSwitchedBack()
     {
@@ -337,40 +338,20 @@ private:
         m_lastSwitch = QString();
     }
 
-    void observe(const QString& op, const QString& text, int result, const QByteArray& answer)
-    {
-        const QString exchange = op + ' ' + text;
-        if (exchange.startsWith("setParameter config active_config ")) {
-            // A switch can take the controller long; the host is told just before each.
-            if (m_previous != "setChannelOption 0 20000 0")
-                m_problems << "switch without channel option: " + exchange;
-            m_lastSwitch = text.section(' ', 2);
-        } else if (exchange == "getString config active_config" && result == 0) {
-            checkSwitchedBack();
-            m_startConfig = QString::fromLatin1(answer);
-        } else if (text == "status active" || text == "status step_active") {
-            m_lastStatus = result == 0 ? QString::fromLatin1(answer) : QString();
-        } else if (text.startsWith("morvek2 cal ") && text.endsWith(" start")) {
-            m_cancelAfter = chance(m_random, m_calibrate ? 0.3 : 0.65) ? draw(m_random, 0, 30) : -1;
-            m_visits = 0;
-        }
-        m_previous = exchange;
-    }
-
-    static auto* button(QWidget* w, const char* name) { return w->findChild<QPushButton*>(name); }
-    // Actions left on a window before the operator closes it.
-    int left(QWidget* w, int actions)
-    {
-        const QVariant stored = w->property("actionsLeft");
-        w->setProperty("actionsLeft", (stored.isValid() ? stored.toInt() : actions) - 1);
-        return stored.isValid() ? stored.toInt() : actions;
-    }
-
     void poll()
     {
         QWidget* w = QApplication::activeModalWidget();
-        if (chance(m_random, w && w->objectName() == "CalibrationProgressDialog" ? 0.2 : 0.01))
-            m_io.deliver(randomMessage().constData());
+        // A monitor message of either kind, in wrong case or of another kind, with any payload.
+        if (chance(m_random, w && w->objectName() == "CalibrationProgressDialog" ? 0.2 : 0.01)) {
+            const QByteArray payloads[] = {
+                ' ' + QByteArray::number(uniform(-1, 5)) + " 3,2,1,0,7,x,,-1,99999999999",
+                ' ' + QByteArray::number(uniform(0, 8)) + ',' + QByteArray::number(uniform(0, 8)),
+                QByteArray(), " 2147483647 -2147483648,0", randomBytes(0, 300)};
+            m_io.deliver(pick(m_controller, {"Monitor2dTabChanged", "Monitor2dMostActive",
+                                             "monitor2dtabchanged", "", "Other"})
+                             .toLatin1() +
+                         payloads[uniform(0, 4)]);
+        }
         if (!w || m_scheduled || m_busy.contains(w))
             return;
         // From a fresh timer, so that a window the action opens does not stop the polling.
@@ -380,110 +361,71 @@ private:
             // A window that closed on its own meanwhile takes no clicks.
             if (!target || QApplication::activeModalWidget() != target)
                 return;
-            QWidget* raw = target.data();
-            m_busy.insert(raw);
-            act(raw);
-            m_busy.remove(raw);
+            m_busy.insert(target);
+            act(qobject_cast<QDialog*>(target));
+            m_busy.remove(target);
         });
     }
 
-    void act(QWidget* w)
+    // One action of the operator on a window: now and then closing it some way, otherwise working
+    // one of its inputs that a user can reach. A run is left alone until the moment drawn for
+    // its cancel; Calibrate and Advanced are favoured where the whole workflow is wanted and
+    // left out elsewhere.
+    void act(QDialog* dialog)
     {
-        const QString name = w->objectName();
-        auto* dialog = qobject_cast<QDialog*>(w);
-        if (auto* box = qobject_cast<QMessageBox*>(w)) {
-            const bool ok = chance(m_random, name == "transferConfirmation" ? 0.7 : 0.5);
-            QAbstractButton* choice = ok ? box->button(QMessageBox::Ok) : box->escapeButton();
-            choice ? choice->click() : QTest::keyClick(box, Qt::Key_Escape);
-        } else if (name == "CountdownDialog") {
-            // Mostly start at once, now and then not at all; letting the count run out costs
-            // real seconds, and the progress suite covers it.
-            chance(m_random, 0.85)
-                ? button(w, chance(m_random, 0.8) ? "pushButton_2" : "pushButton")->click()
-                : closeSomehow(dialog, nullptr);
-        } else if (name == "CalibrationProgressDialog") {
-            QPushButton* cancel = button(w, "pb_cancel");
-            if (m_cancelAfter >= 0 && ++m_visits > m_cancelAfter)
-                closeSomehow(dialog, cancel->isVisible() ? cancel : nullptr);
-        } else if (name == "RoomCalibrationResultDialog") {
-            chance(m_random, 0.55) ? button(w, "pushButton_2")->click()
-                                   : closeSomehow(dialog, button(w, "pushButton_3"));
-        } else if (name == "RoomcalPortDlgClass") {
-            transferAction(dialog);
-        } else if (auto* room = qobject_cast<RoomCalibrationDialog*>(w)) {
-            roomAction(room);
-        } else {
-            m_problems << "unexpected modal window " + name;
-            w->close();
+        if (dialog->objectName() == "CalibrationProgressDialog" && m_cancelAfter-- != 0)
+            return;
+        if (dialog->objectName() == "RoomcalPortDlgClass" && chance(m_random, 0.1))
+            // The warning for an empty selection, which the button state hides.
+            return void(QMetaObject::invokeMethod(dialog, "on_pushButton_apply_clicked"));
+        // Exit buttons count among the ways to close, which come one time in ten.
+        QWidgetList inputs, exits;
+        for (QWidget* input : dialog->findChildren<QWidget*>()) {
+            const QString name = input->objectName();
+            const bool deep = name == "pb_calibrate" || name == "pushButton_advanced";
+            if (!input->isVisible() || !input->isEnabled())
+                continue;
+            if (name.endsWith("exit"))
+                exits << input;
+            else if (input->inherits("QAbstractButton") || input->inherits("QDoubleSpinBox") ||
+                     input->inherits("QComboBox") || input->inherits("QTableWidget"))
+                for (int copies = deep ? 4 * m_calibrate : 1; copies > 0; --copies)
+                    inputs << input;
         }
-    }
-
-    void closeSomehow(QDialog* dialog, QAbstractButton* button)
-    {
-        const int way = draw(m_random, button ? 0 : 1, 3);
-        way == 0 && button ? button->click()
-        : way <= 1         ? QTest::keyClick(dialog, Qt::Key_Escape)
-        : way == 2         ? void(dialog->close())
-                           : dialog->reject();
-    }
-
-    void toggle(QTableWidgetItem* item)
-    {
-        // Only what a user can toggle: greyed boxes take no clicks.
-        if (!item || !(item->flags() & Qt::ItemIsUserCheckable) ||
-            !item->tableWidget()->isEnabled())
-            return;
-        item->setCheckState(item->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
-        emit item->tableWidget()->cellClicked(item->row(), item->column());
-    }
-
-    void transferAction(QDialog* dialog)
-    {
-        if (left(dialog, draw(m_random, 1, 8)) <= 0)
-            return closeSomehow(dialog, button(dialog, "pushButton_exit"));
-        auto* table = dialog->findChild<QTableWidget*>("tableWidget_configs");
-        const int row = draw(m_random, 0, qMax(0, table->rowCount() - 1)),
-                  action = draw(m_random, 0, 11);
-        if (action < 6)
-            toggle(table->item(row, 4));
-        else if (action < 11)
-            button(dialog, "pushButton_apply")->click();
-        else // reaches the warning for an empty selection, which the button state hides
-            QMetaObject::invokeMethod(dialog, "on_pushButton_apply_clicked");
-    }
-
-    void roomAction(RoomCalibrationDialog* d)
-    {
-        if (left(d, draw(m_random, 1, 14)) <= 0)
-            return closeSomehow(d, d->pb_exit);
-        QApplication::setActiveWindow(d);
-        QList<QWidget*> inputs;
-        inputs << d->dsb_wand << d->dsb_a << d->dsb_b << d->dsb_c << d->doubleSpinBox_duration
-               << d->doubleSpinBox_heightAboveFloor << d->cb_calibrationSet << d->cb_calibrationSet
-               << d->cb_coordinateType << d->tableStaticCameras << d->checkBox_recal
-               << d->pushButton_durationDefault << d->pushButton_details;
-        if (m_calibrate)
-            inputs << d->pb_calibrate << d->pb_calibrate << d->pb_calibrate << d->pb_calibrate
-                   << d->pushButton_advanced;
-        // Only what a user can reach: disabled inputs take no changes.
-        QWidget* input = inputs.value(draw(m_random, 0, inputs.size() - 1));
-        if (!input->isEnabled())
-            return;
-        if (auto* box = qobject_cast<QDoubleSpinBox*>(input)) {
+        QWidget* input = chance(m_random, 0.1)
+                             ? nullptr
+                             : inputs.value(draw(m_random, 0, qMax(0, inputs.size() - 1)));
+        if (!input) {
+            const int way = draw(m_random, exits.isEmpty(), 3);
+            way == 0   ? static_cast<QAbstractButton*>(exits[0])->click()
+            : way == 1 ? QTest::keyClick(dialog, Qt::Key_Escape)
+            : way == 2 ? void(dialog->close())
+                       : dialog->reject();
+        } else if (auto* box = qobject_cast<QDoubleSpinBox*>(input)) {
             const double low = box->minimum(), high = box->maximum();
-            const double values[] = {0, low - 1, high + 1, 30,
-                                     low + (high - low) * draw(m_random, 0, 9) / 9};
-            box->setValue(values[draw(m_random, 0, 4)]);
+            box->setValue(low + (high - low) * draw(m_random, -1, 10) / 9);
         } else if (auto* combo = qobject_cast<QComboBox*>(input)) {
             // With the focus a new row is the user's choice and applies a kit; without it the
             // change is the program's own.
-            (chance(m_random, 0.5) ? input : d->pb_exit)->setFocus();
+            QApplication::setActiveWindow(dialog);
+            chance(m_random, 0.5) ? combo->setFocus() : combo->clearFocus();
             combo->setCurrentIndex(draw(m_random, -1, combo->count() - 1));
-        } else if (auto* button = qobject_cast<QAbstractButton*>(input)) {
-            button->click();
+        } else if (auto* table = qobject_cast<QTableWidget*>(input)) {
+            // Only the boxes a user can toggle, as a click does.
+            QList<QTableWidgetItem*> boxes;
+            for (int row = 0; row < table->rowCount(); ++row)
+                for (int column = 0; column < table->columnCount(); ++column)
+                    if (QTableWidgetItem* item = table->item(row, column);
+                        item && item->flags() & Qt::ItemIsUserCheckable)
+                        boxes << item;
+            if (QTableWidgetItem* item =
+                    boxes.value(draw(m_random, 0, qMax(0, boxes.size() - 1)))) {
+                item->setCheckState(item->checkState() == Qt::Checked ? Qt::Unchecked
+                                                                      : Qt::Checked);
+                emit table->cellClicked(item->row(), item->column());
+            }
         } else {
-            const int rows = d->tableStaticCameras->rowCount();
-            toggle(d->tableStaticCameras->item(draw(m_random, 0, qMax(0, rows - 1)), 0));
+            static_cast<QAbstractButton*>(input)->click();
         }
     }
 
@@ -494,7 +436,7 @@ private:
     QStringList m_problems;
     QString m_lastStatus, m_startConfig, m_lastSwitch, m_previous, m_where;
     bool m_calibrate = false, m_scheduled = false;
-    int m_cancelAfter = -1, m_visits = 0, m_plausibleWeight = 62;
+    int m_cancelAfter = -1, m_plausibleWeight = 62;
     qint64 m_exchanges = 0;
     quint32 m_seed = 20240611;
     QTemporaryDir m_home;
