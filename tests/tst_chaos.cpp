@@ -11,6 +11,8 @@
 #include "plugin/BackendVersions.h"
 #include "progress/CalibrationProgressDlg.h"
 #include "result/RoomCalibrationResultDlg.h"
+#include "sim/BundledScenarios.h"
+#include "sim/SimController.h"
 #include "transfer/RoomcalPortDlg.h"
 
 #include <QtTest>
@@ -20,34 +22,6 @@
 Q_DECLARE_METATYPE(BackendVersions)
 
 namespace {
-// What a healthy controller answers: "name=choice|choice..." separated by line breaks or "; ".
-// A name ending in "*" stands for every name it begins. In a choice "@" becomes the whole name
-// asked for and "$" its last word; repeated choices are likelier. Texts not listed answer "yes"
-// or "no", "morvek2 ok" to commands.
-const char* const Answers = R"(status step_progress=1 0|1 0.5|2 0.25|2 1
-cal step_duration *=40|41.5|10|0; cal step_pause *=no|no|no|no|no|yes 1
-cal number_of_steps *=1|1|1|1|1|2; cal available room=yes|yes|yes|yes|yes|yes|yes|yes|no
-tracking available=yes|yes|yes|yes|yes|yes|yes|yes|no; roomcal has_type wand_no_angle=yes|yes|no
-config is_changeable=yes|yes|yes|yes|yes|yes|yes|yes|no; status progress=0|0.02|0.4|0.9|1
-morvek2 get status err=@ "wand lost in c02"|@ "%s%n 100% failed"|@
-morvek2 get status camera_progress *=@ 0|@ 0.004|@ 0.29|@ 1.0|@ 1.2
-morvek2 get cal step_pause *=@ yes 0|@ yes 1|@ yes 2; roomcal type=wand|wand|wand_no_angle
-roomcal duration=30|30|30|45|12.5; roomcal wand_length=410|410|410|184|204.63|0
-roomcal angle=278 163 83|278 163 83|384 225 114|192 112.5 57|0 0 0|278 83 163
-roomcal coordinate_type=normal|powerwall|mid_camera|Normal; roomcal angle_height=55|15.5|43|0
-roomcal last_date='2023-05-04 10:20:30'|none|1970-01-01T00:00:00
-roomcal number_of_available_coordinate_types=0|1|2|3|4|5; roomcal fixed_camera_min_number=0|1|3
-roomcal available_coordinate_type *=normal|powerwall|powerwall_standing|mid_camera|first_camera
-camera camera *=0x0c01 1234|0x0C00 77|0x0701 5|0x0B01 4711|0x0d02 99
-morvek2 get camera camera *=@ 0x0c01 1234|@ 0x0701 5|@ 0x0B01 4711
-morvek2 get camera model_desc *=@ "MX40"|@ MX20|@; roomcal available_coordinate_type_desc *="$ type"
-roomcal wand_residual=0.12345 1.5|12.3 0|0 0; roomcal new *=1 0 0 0 1 0 0 0 1 4096 0 0
-roomcal cam_residual *=0.08 0.987|0 1.0|0.3 0.005|0.1 0.999
-tracking extra_rotation=1 0 0 0 1 0 0 0 1|1 0 0 0 1 0 0 0 1|0.98 -0.17 0 0.17 0.98 0 0 0 1
-tracking extra_translation=0 0 0|0 0 0|0 0 0.001|10 0 0; tracking extra_scaling=1|1|1.0001
-config config *=$; config desc_of_config *="Config $"; config desc="Active "hall""
-config owner_of_config *="operator"|admin|)";
-
 // Far more than any workflow needs against a controller that answers at all; more means a loop
 // that does not end on nonsense.
 constexpr int MaxExchanges = 20000, Iterations = 100;
@@ -94,6 +68,7 @@ private slots:
             });
         m_io.setHandler([this](const QString& op, const QString& text) { return reply(op, text); });
         connect(&m_timer, &QTimer::timeout, this, &TestChaos::poll);
+        m_sim.setClock([this] { return m_clock; });
 
         QVERIFY(m_home.isValid() && QDir(m_home.path()).mkpath(".OLV/MORVEK3"));
         qputenv("HOME", m_home.path().toLocal8Bit());
@@ -138,6 +113,11 @@ private slots:
         // The deeper a workflow, the likelier it must get through each exchange.
         m_plausibleWeight = m_calibrate || workflow == "transfer" ? 300 : 62;
         m_timer.start(0);
+        // The row's controller, set up as one of the bundled scenarios at each iteration.
+        m_sim.setVersion(versions.versionMajor, versions.versionMinor, versions.versionPatch);
+        m_sim.setModelName(versions.modelName);
+        const QStringList scenarios = QDir(BundledScenarios::directory()).entryList({"*.json"});
+        QVERIFY2(!scenarios.isEmpty(), qPrintable(BundledScenarios::directory()));
         QWidget host;
         RoomCalibrationDialog dialog(&m_io, &host, &versions);
         CalibrationProgressDlg progress(&m_io, nullptr, &versions, variant.endsWith("step-wise"));
@@ -155,10 +135,12 @@ private slots:
                           .arg(i)
                           .arg(m_seed);
             const quint32 seed = qHash(m_where, m_seed);
-            m_controller.seed(seed); // the system keeps its size for the iteration
+            m_controller.seed(seed);
             m_random.seed(seed ^ 0x9e3779b9u);
-            m_cameras = chance(m_controller, 0.1) ? 0 : uniform(1, 8);
-            m_configs = uniform(1, 5);
+            QString error;
+            QVERIFY2(m_sim.loadScenario(
+                         BundledScenarios::find(pick(m_controller, scenarios), &error), &error),
+                     qPrintable(error));
             m_io.clearCalls();
             m_exchanges = 0;
             m_problems.clear();
@@ -224,78 +206,60 @@ private:
     // watched on the way.
     std::optional<FakeIOManager::Reply> reply(const QString& op, const QString& text)
     {
+        // The controller acts on a request even when its answer is lost on the way.
+        m_clock += uniform(0, 1500);
+        const std::optional<QString> sensible = plausible(op, text);
         const int weight = uniform(0, m_plausibleWeight + 35) - m_plausibleWeight;
-        // Drawn even for a failure, so that the modelled run advances alike.
-        const QByteArray sensible = plausible(op, text).toLatin1();
         const int failure = std::vector<int>{-1, 1, 2, -42, INT_MIN, INT_MAX}[uniform(0, 5)];
-        const int result = weight >= 0 && weight < 8 ? failure : 0;
-        const QByteArray answer = weight < 0                  ? sensible
-                                  : result == 0               ? distorted(sensible)
-                                  : chance(m_controller, 0.5) ? randomBytes(0, 300)
-                                                              : QByteArray();
+        const int result = !sensible || (weight >= 0 && weight < 8) ? failure : 0;
+        const QByteArray answer =
+            result != 0  ? (chance(m_controller, 0.5) ? randomBytes(0, 300) : QByteArray())
+            : weight < 0 ? sensible->toLatin1()
+                         : distorted(sensible->toLatin1());
         const QString exchange = op + ' ' + text;
         if (exchange.startsWith("setParameter config active_config ")) {
             // A switch can take the controller long; the host is told just before each.
             if (m_previous != "setChannelOption 0 20000 0")
                 m_problems << "switch without channel option: " + exchange;
             m_lastSwitch = text.section(' ', 2);
-            if (result == 0)
-                m_activeConfig = m_lastSwitch;
         } else if (exchange == "getString config active_config" && result == 0) {
             checkSwitchedBack();
             m_startConfig = QString::fromLatin1(answer);
         } else if (text == "status active" || text == "status step_active") {
             m_lastStatus = result == 0 ? QString::fromLatin1(answer) : QString();
         } else if (text.startsWith("morvek2 cal ") && text.endsWith(" start")) {
-            m_cancelAfter = chance(m_random, m_calibrate ? 0.3 : 0.65) ? draw(m_random, 0, 30) : -1;
+            // Mostly late, when a stalled run has kept the operator waiting.
+            m_cancelAfter = chance(m_random, m_calibrate ? 0.3 : 0.65) ? draw(m_random, 0, 30)
+                                                                       : draw(m_random, 150, 300);
         }
         m_previous = exchange;
         ++m_exchanges;
         return FakeIOManager::Reply{result, QString::fromLatin1(answer)};
     }
 
-    QString plausible(const QString& op, const QString& name)
+    // What the simulated controller answers, as a host hands it on: a command's whole answer, a
+    // read's value; nothing when it refuses. It knows room calibrations of one step only, so other
+    // types are asked as one, and now and then a run has a second step with a pause before it.
+    std::optional<QString> plausible(const QString& op, const QString& text)
     {
-        if (name.startsWith("status ") && name.endsWith("active")) {
-            const bool stepwise = name.contains("step");
-            if (m_running && m_runPolls-- > 0)
-                return !stepwise                   ? "cal"
-                       : chance(m_controller, 0.1) ? "pause 1"
-                                                   : pick(m_controller, {"cal 1", "cal 2"});
-            if (std::exchange(m_running, false))
-                return chance(m_controller, 0.7) ? "none" : "err";
-            // Outside a run: idle, tracking, an old error or something unknown.
-            return pick(m_controller,
-                        {"none", "none", stepwise ? "cal 1" : "cal", "err", "tracking"});
-        }
-        if (name.startsWith("morvek2 cal ")) {
-            m_running = name.endsWith(" start");
-            m_runPolls = uniform(0, 25);
-            return m_running && chance(m_controller, 0.1)
-                       ? "morvek2 err \"calibration already running\""
-                       : "morvek2 ok";
-        }
-        if (name == "camera number_of_cameras" || name == "config number_of_configs")
-            return QString::number(name.startsWith("camera") ? m_cameras : m_configs);
-        if (name == "config active_config")
-            return m_activeConfig;
-        if (name.startsWith("morvek2 get tracking room "))
-            return QStringLiteral("morvek2 set tracking room %1 %2 0 0 0 1 0 0 0 1 0 0 0")
-                .arg(name.section(' ', -1), chance(m_controller, 0.1) ? "none" : "1");
-        static const QStringList table =
-            QString::fromLatin1(Answers).replace("; ", "\n").split('\n');
-        for (const QString& entry : table) {
-            const QString key = entry.section('=', 0, 0);
-            if (key.endsWith('*') ? !name.startsWith(key.chopped(1)) : name != key)
-                continue;
-            QString text;
-            for (const QChar c : pick(m_controller, entry.section('=', 1).split('|')))
-                text += c == '@' ? name : c == '$' ? name.section(' ', -1) : QString(c);
-            return text;
-        }
+        const QString request = QString(text).replace("reflex_scan", "room");
         if (op == "sendCommand")
-            return "morvek2 ok";
-        return op == "getInt" ? QString::number(uniform(0, 10)) : pick(m_controller, {"yes", "no"});
+            return m_sim.handle(request).replace(" room ", text.contains("reflex") ? " reflex_scan "
+                                                                                   : " room ");
+        const QString echo = "morvek2 set " + request;
+        if (op == "setParameter")
+            return m_sim.handle(echo) == "morvek2 ok" ? std::make_optional(QString())
+                                                      : std::nullopt;
+        if (!op.startsWith("get"))
+            return QString();
+        const QString answer = m_sim.handle("morvek2 get " + request) + ' ';
+        if (answer == echo + " 1 " && request.startsWith("cal number_of_steps"))
+            return pick(m_controller, {"1", "1", "2"});
+        if (answer == echo + " cal 1 " && request == "status step_active")
+            return pick(m_controller, {"cal 1", "cal 1", "cal 2", "pause 1"});
+        return answer.startsWith(echo + ' ')
+                   ? std::make_optional(answer.mid(echo.size() + 1).chopped(1))
+                   : std::nullopt;
     }
 
     // What a broken controller makes of an answer: nothing, too much, too little, odd blanks,
@@ -440,10 +404,8 @@ private:
     qint64 m_exchanges = 0;
     quint32 m_seed = 20240611;
     QTemporaryDir m_home;
-    // The modelled controller.
-    bool m_running = false;
-    int m_runPolls = 0, m_cameras = 3, m_configs = 3;
-    QString m_activeConfig = QStringLiteral("t02");
+    SimController m_sim;
+    qint64 m_clock = 0;
 };
 
 ROOMCAL_TEST_MAIN(TestChaos)
