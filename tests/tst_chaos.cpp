@@ -1,8 +1,8 @@
-// Every workflow against a controller that answers at random, driven by an operator who acts at
-// random on whatever modal window is up, with monitor messages arriving at random. Passing
-// means: no crash, no sanitizer report, no hang, no modal window left open, the record file
-// only ever appended to, a bounded number of exchanges, and a few rules that hold whatever the
-// controller says. ROOMCAL_CHAOS_SEED replays a run.
+// Every workflow against the simulated controller with its answers distorted at random, driven by
+// an operator who acts at random on whatever modal window is up, with monitor messages arriving at
+// random. Passing means: no crash, no sanitizer report, no hang, no modal window left open, the
+// record file only ever appended to, a bounded number of exchanges, and a few rules that hold
+// whatever the controller says. ROOMCAL_CHAOS_SEED replays a run.
 
 #include "dialog/RoomCalibrationDialog.h"
 #include "kit/FakeIOManager.h"
@@ -47,8 +47,9 @@ QString pick(std::mt19937& random, const QStringList& choices)
 } // namespace
 
 // The test is the controller, answering the recording fake at random but reproducibly (most
-// answers plausible, so that the workflows get deep; the rest what a broken controller might
-// send), and the operator, working whatever modal window is up, at random but never blocking.
+// answers the simulator's, from one of its bundled scenarios, so that the workflows get deep; the
+// rest what a broken controller might send), and the operator, working whatever modal window is up,
+// at random but never blocking.
 class TestChaos : public QObject
 {
     Q_OBJECT
@@ -68,7 +69,15 @@ private slots:
             });
         m_io.setHandler([this](const QString& op, const QString& text) { return reply(op, text); });
         connect(&m_timer, &QTimer::timeout, this, &TestChaos::poll);
-        m_sim.setClock([this] { return m_clock; });
+        // One controller per bundled scenario, each living on from iteration to iteration.
+        for (const QString& name : QDir(BundledScenarios::directory()).entryList({"*.json"})) {
+            QString error;
+            m_sims.push_back(std::make_unique<SimController>());
+            QVERIFY2(m_sims.back()->loadScenario(BundledScenarios::find(name, &error), &error),
+                     qPrintable(error));
+            m_sims.back()->setClock([this] { return m_clock; });
+        }
+        QVERIFY(!m_sims.empty());
 
         QVERIFY(m_home.isValid() && QDir(m_home.path()).mkpath(".OLV/MORVEK3"));
         qputenv("HOME", m_home.path().toLocal8Bit());
@@ -113,11 +122,10 @@ private slots:
         // The deeper a workflow, the likelier it must get through each exchange.
         m_plausibleWeight = m_calibrate || workflow == "transfer" ? 300 : 62;
         m_timer.start(0);
-        // The row's controller, set up as one of the bundled scenarios at each iteration.
-        m_sim.setVersion(versions.versionMajor, versions.versionMinor, versions.versionPatch);
-        m_sim.setModelName(versions.modelName);
-        const QStringList scenarios = QDir(BundledScenarios::directory()).entryList({"*.json"});
-        QVERIFY2(!scenarios.isEmpty(), qPrintable(BundledScenarios::directory()));
+        for (const auto& sim : m_sims) {
+            sim->setVersion(versions.versionMajor, versions.versionMinor, versions.versionPatch);
+            sim->setModelName(versions.modelName);
+        }
         QWidget host;
         RoomCalibrationDialog dialog(&m_io, &host, &versions);
         CalibrationProgressDlg progress(&m_io, nullptr, &versions, variant.endsWith("step-wise"));
@@ -137,10 +145,7 @@ private slots:
             const quint32 seed = qHash(m_where, m_seed);
             m_controller.seed(seed);
             m_random.seed(seed ^ 0x9e3779b9u);
-            QString error;
-            QVERIFY2(m_sim.loadScenario(
-                         BundledScenarios::find(pick(m_controller, scenarios), &error), &error),
-                     qPrintable(error));
+            m_sim = m_sims.at(size_t(uniform(0, int(m_sims.size()) - 1))).get();
             m_io.clearCalls();
             m_exchanges = 0;
             m_problems.clear();
@@ -228,7 +233,7 @@ private:
         } else if (text == "status active" || text == "status step_active") {
             m_lastStatus = result == 0 ? QString::fromLatin1(answer) : QString();
         } else if (text.startsWith("morvek2 cal ") && text.endsWith(" start")) {
-            // Mostly late, when a stalled run has kept the operator waiting.
+            // Otherwise late, when a stalled run has kept the operator waiting.
             m_cancelAfter = chance(m_random, m_calibrate ? 0.3 : 0.65) ? draw(m_random, 0, 30)
                                                                        : draw(m_random, 150, 300);
         }
@@ -244,15 +249,15 @@ private:
     {
         const QString request = QString(text).replace("reflex_scan", "room");
         if (op == "sendCommand")
-            return m_sim.handle(request).replace(" room ", text.contains("reflex") ? " reflex_scan "
-                                                                                   : " room ");
+            return m_sim->handle(request).replace(
+                " room ", text.contains("reflex") ? " reflex_scan " : " room ");
         const QString echo = "morvek2 set " + request;
         if (op == "setParameter")
-            return m_sim.handle(echo) == "morvek2 ok" ? std::make_optional(QString())
-                                                      : std::nullopt;
+            return m_sim->handle(echo) == "morvek2 ok" ? std::make_optional(QString())
+                                                       : std::nullopt;
         if (!op.startsWith("get"))
             return QString();
-        const QString answer = m_sim.handle("morvek2 get " + request) + ' ';
+        const QString answer = m_sim->handle("morvek2 get " + request) + ' ';
         if (answer == echo + " 1 " && request.startsWith("cal number_of_steps"))
             return pick(m_controller, {"1", "1", "2"});
         if (answer == echo + " cal 1 " && request == "status step_active")
@@ -277,9 +282,9 @@ private:
         case 0:
             return QByteArray();
         case 1:
-            for (text += " x"; text.size() < IOManager::AnswerBufferSize - 1;)
-                text += ' ' + text;
-            return text.left(IOManager::AnswerBufferSize - 1);
+            return (text + " x ")
+                .repeated(IOManager::AnswerBufferSize)
+                .left(IOManager::AnswerBufferSize - 1);
         case 2:
             return words.mid(0, uniform(0, words.size() - 1)).join(' ');
         case 3:
@@ -404,7 +409,8 @@ private:
     qint64 m_exchanges = 0;
     quint32 m_seed = 20240611;
     QTemporaryDir m_home;
-    SimController m_sim;
+    std::vector<std::unique_ptr<SimController>> m_sims;
+    SimController* m_sim = nullptr;
     qint64 m_clock = 0;
 };
 
