@@ -138,29 +138,28 @@ private slots:
         int completed = 0;
         QByteArray record = recordFile();
         for (int i = 0; i < Iterations; ++i) {
-            m_where = QString("%1, iteration %2; replay with ROOMCAL_CHAOS_SEED=%3")
-                          .arg(variant)
-                          .arg(i)
-                          .arg(m_seed);
-            const quint32 seed = qHash(m_where, m_seed);
+            const QString where = QString("%1, iteration %2; replay with ROOMCAL_CHAOS_SEED=%3")
+                                      .arg(variant)
+                                      .arg(i)
+                                      .arg(m_seed);
+            const quint32 seed = qHash(where, m_seed);
             m_controller.seed(seed);
             m_random.seed(seed ^ 0x9e3779b9u);
             m_sim = m_sims.at(size_t(uniform(0, int(m_sims.size()) - 1))).get();
             m_io.clearCalls();
-            m_exchanges = 0;
             m_problems.clear();
             m_lastStatus = m_startConfig = m_lastSwitch = m_previous = QString();
             int result = 0;
             if (workflow == "run") {
                 result =
                     progress.run_calibration(variant.endsWith("scan") ? "reflex_scan" : "room");
-                const qint64 afterRun = m_exchanges;
+                const int afterRun = m_io.calls.size();
                 // Only the controller's "none" completes a run, never a cancel or an error.
                 if (result != 0 && (result != 1 || m_lastStatus != "none"))
                     m_problems << QString("ended %1 after \"%2\"").arg(result).arg(m_lastStatus);
                 // A closed dialog polls no more.
                 QTest::qWait(3);
-                if (m_exchanges != afterRun || update->isActive())
+                if (m_io.calls.size() != afterRun || update->isActive())
                     m_problems << "polling went on after the run";
             } else if (workflow == "review") {
                 result = RoomCalibrationResultDlg(&m_io, &host, &versions, variant.contains("re-"))
@@ -185,9 +184,9 @@ private slots:
             record = after;
             if (QWidget* w = QApplication::activeModalWidget())
                 m_problems << "modal window left open: " + w->objectName();
-            if (m_exchanges > MaxExchanges)
-                m_problems << QString("%1 exchanges").arg(m_exchanges);
-            QVERIFY2(m_problems.isEmpty(), qPrintable(m_where + ":\n" + m_problems.join('\n')));
+            if (m_io.calls.size() > MaxExchanges)
+                m_problems << QString("%1 exchanges").arg(m_io.calls.size());
+            QVERIFY2(m_problems.isEmpty(), qPrintable(where + ":\n" + m_problems.join('\n')));
         }
         qInfo("%d of %d iterations ended with 1", completed, Iterations);
         progress.detach_receiver();
@@ -238,7 +237,6 @@ private:
                                                                        : draw(m_random, 150, 300);
         }
         m_previous = exchange;
-        ++m_exchanges;
         return FakeIOManager::Reply{result, QString::fromLatin1(answer)};
     }
 
@@ -403,10 +401,9 @@ private:
     QTimer m_timer;
     QSet<QWidget*> m_busy;
     QStringList m_problems;
-    QString m_lastStatus, m_startConfig, m_lastSwitch, m_previous, m_where;
+    QString m_lastStatus, m_startConfig, m_lastSwitch, m_previous;
     bool m_calibrate = false, m_scheduled = false;
     int m_cancelAfter = -1, m_plausibleWeight = 62;
-    qint64 m_exchanges = 0;
     quint32 m_seed = 20240611;
     QTemporaryDir m_home;
     std::vector<std::unique_ptr<SimController>> m_sims;
