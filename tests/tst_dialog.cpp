@@ -158,6 +158,8 @@ private slots:
             << "mid_camera" << QSize(164, 102);
         QTest::newRow("L, normal") << "1.23" << 5 << "710 200 550 43 710"
                                    << "normal" << QSize(166, 124);
+        QTest::newRow("M flat, normal") << "1.23" << 3 << "384 114 225 15.5 410"
+                                        << "normal" << QSize(166, 124);
         QTest::newRow("short list, M, normal") << "1.23 TESSERA" << 0 << "384 114 225 40 410"
                                                << "normal" << QSize(166, 124);
     }
@@ -269,6 +271,8 @@ private slots:
         row("type fails", {"!roomcal type"}, "recal=0+|table=|toggle=|inputs=11111");
         row("last date and tracking fail", {"!roomcal last_date", "!tracking available"},
             "date=-|tracking=0");
+        // The controller's "never" in either spelling.
+        row("epoch date", {"roomcal last_date=1970-01-01T00:00:00"}, "date=-");
         row("tracking runs", {"status active=cal"},
             "tracking=0|exit=getString status active;sendCommand morvek2 tracking stop");
         row("read-only", {"config is_changeable=no"},

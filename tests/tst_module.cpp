@@ -146,8 +146,11 @@ private slots:
                 delete window;
                 QVERIFY(!dialog && !module->dialog());
             }
-            if (order == "release first")
+            if (order == "release first") {
                 module->releaseResources();
+                // A host that asks again gets a new action on a new dialog.
+                QVERIFY(module->menuActions().value(0) != action && module->dialog());
+            }
             if (order != "module only") {
                 module->detachFromHost();
                 QVERIFY(io.receivers.isEmpty());

@@ -156,12 +156,17 @@ void TestTransfer::listsOtherConfigurations()
     io.answer("config number_of_configs", "1");
     io.answer("config active_config", "t01");
     int rows = -1;
-    driver.on(QStringLiteral("RoomcalPortDlgClass"), [&](QWidget* w) {
+    ModalDriver again;
+    again.on(QStringLiteral("RoomcalPortDlgClass"), [&](QWidget* w) {
         rows = tableOf(w)->rowCount();
         button(w, "pushButton_exit")->click();
     });
-    RoomcalPortDlg(nullptr, &io).fill_and_exec();
+    // Re-opening lays the columns out again, whatever the operator dragged them to.
+    const int width = tableOf(&dialog)->columnWidth(1);
+    tableOf(&dialog)->setColumnWidth(1, width + 50);
+    dialog.fill_and_exec();
     QCOMPARE(rows, 0);
+    QCOMPARE(tableOf(&dialog)->columnWidth(1), width);
 }
 
 void TestTransfer::transfer_data()
