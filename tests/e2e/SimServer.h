@@ -26,25 +26,30 @@ public:
     // Ends the server before its folder goes.
     ~SimServer() { stop(); }
 
-    // One request over a connection of the test's own, answered with one line, or with the
-    // value alone for a parameter read; empty when there was no answer.
+    // One request over a connection of the test's own, its answer as shortAnswer() writes it;
+    // empty when there was no answer.
     QByteArray ask(const QByteArray& request) const
     {
         TcpTransport client(QStringLiteral("127.0.0.1"), port());
         QByteArray answer;
-        if (!client.transact(request, &answer))
-            return QByteArray();
-        const QByteArray read = "morvek2 set " + request.mid(12) + ' ';
-        return request.startsWith("morvek2 get ") && answer.startsWith(read)
-                   ? answer.mid(read.size())
-                   : answer;
+        return client.transact(request, &answer) ? shortAnswer(request, answer) : QByteArray();
     }
-    // The rooms of the six cameras of the active configuration.
-    QByteArrayList rooms() const
+    // An answer as the tests write it: the value of a read, "ok", "err N ..." or the whole line.
+    static QByteArray shortAnswer(const QByteArray& request, const QByteArray& answer)
     {
-        QByteArrayList rooms;
-        for (int camera = 1; camera <= 6; ++camera)
-            rooms << ask("morvek2 get tracking room c0" + QByteArray::number(camera));
+        const QByteArray read = "morvek2 set " + request.mid(12) + ' ';
+        if (request.startsWith("morvek2 get ") && answer.startsWith(read))
+            return answer.mid(read.size());
+        return answer == "morvek2 ok" || answer.startsWith("morvek2 err ") ? answer.mid(8) : answer;
+    }
+    // The rooms of the six cameras of the active configuration, as the commands that write them.
+    QStringList rooms() const
+    {
+        QStringList rooms;
+        for (int camera = 1; camera <= 6; ++camera) {
+            const QByteArray room = "tracking room c0" + QByteArray::number(camera);
+            rooms << "morvek2 set " + room + ' ' + ask("morvek2 get " + room);
+        }
         return rooms;
     }
 
