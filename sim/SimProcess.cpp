@@ -8,11 +8,6 @@ const int StopTimeoutMs = 3000;
 const QByteArray Banner("listening on 127.0.0.1:");
 } // namespace
 
-SimProcess::~SimProcess()
-{
-    stop();
-}
-
 QString SimProcess::start(const QString& program, const QStringList& arguments)
 {
     m_program = program;

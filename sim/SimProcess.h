@@ -10,7 +10,7 @@
 class SimProcess
 {
 public:
-    ~SimProcess();
+    ~SimProcess() { stop(); }
 
     // Starts the server; returns error().
     QString start(const QString& program, const QStringList& arguments);
