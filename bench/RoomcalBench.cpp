@@ -17,7 +17,6 @@
 #include "AnswerRecorder.h"
 #include "EchoClient.h"
 #include "MeteredTransport.h"
-#include "ServerProcess.h"
 #include "dialog/RoomCalibrationDialog.h"
 #include "host/ControllerIOManager.h"
 #include "host/PluginHost.h"
@@ -28,6 +27,7 @@
 #include "progress/CalibrationProgressDlg.h"
 #include "progress/CameraStatus.h"
 #include "sim/SimController.h"
+#include "sim/SimProcess.h"
 #include "transfer/RoomcalPortDlg.h"
 #include "ui_roomCalibration.h"
 
@@ -144,7 +144,7 @@ std::unique_ptr<Controller> makeController(const QByteArray& json, QString* erro
 struct TcpController
 {
     QTemporaryDir dir;
-    std::unique_ptr<ServerProcess> server;
+    SimProcess server;
     std::unique_ptr<TcpTransport> tcp;
     std::unique_ptr<MeteredTransport> meter;
     std::unique_ptr<ControllerIOManager> channel;
@@ -167,14 +167,11 @@ std::unique_ptr<TcpController> startSimulator(const QByteArray& json, QString* e
         return nullptr;
     }
     file.close();
-    c->server =
-        std::make_unique<ServerProcess>(QStringLiteral(ROOMCAL_SIM_PATH),
-                                        QStringList{QStringLiteral("--scenario"), file.fileName()});
-    if (c->server->port() == 0) {
-        *error = c->server->error();
+    *error = c->server.start(QStringLiteral(ROOMCAL_SIM_PATH),
+                             QStringList{QStringLiteral("--scenario"), file.fileName()});
+    if (!error->isEmpty())
         return nullptr;
-    }
-    c->tcp = std::make_unique<TcpTransport>(QStringLiteral("127.0.0.1"), c->server->port());
+    c->tcp = std::make_unique<TcpTransport>(QStringLiteral("127.0.0.1"), c->server.port());
     c->meter = std::make_unique<MeteredTransport>(c->tcp.get());
     c->channel = std::make_unique<ControllerIOManager>(c->meter.get(), nullptr, nullptr);
     return c;
@@ -871,8 +868,9 @@ TcpController* RoomcalBench::simulator(const QByteArray& json)
 
 void RoomcalBench::tcpEchoFloor()
 {
-    ServerProcess echo(QStringLiteral(ROOMCAL_ECHO_PATH), QStringList());
-    QVERIFY2(echo.port() != 0, qPrintable(echo.error()));
+    SimProcess echo;
+    QVERIFY2(echo.start(QStringLiteral(ROOMCAL_ECHO_PATH), QStringList()).isEmpty(),
+             qPrintable(echo.error()));
     const int fd = echo_connect(echo.port());
     QVERIFY(fd >= 0);
     Figure& f = figure(QLatin1String(EchoFigure));
@@ -1028,13 +1026,13 @@ void RoomcalBench::tcpHostCpu()
     QTimer::singleShot(HostSettleMs, &dialog, [&] {
         wall.start();
         cpuAtShow = cpuNanoseconds();
-        simAtShow = processCpuNanoseconds(c->server->processId());
+        simAtShow = processCpuNanoseconds(c->server.processId());
         c->meter->reset();
         QTimer::singleShot(HostRunMs, &dialog, [&] {
             const double elapsed = double(wall.nsecsElapsed());
             m_hostCpuPercent = 100.0 * double(cpuNanoseconds() - cpuAtShow) / elapsed;
             m_simCpuPercent =
-                100.0 * double(processCpuNanoseconds(c->server->processId()) - simAtShow) / elapsed;
+                100.0 * double(processCpuNanoseconds(c->server.processId()) - simAtShow) / elapsed;
             exchanges = c->meter->exchanges();
             dialog.reject();
         });

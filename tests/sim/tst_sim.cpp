@@ -11,7 +11,6 @@
 #include <QtTest>
 #include <arpa/inet.h>
 #include <memory>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -48,22 +47,6 @@ struct Client
     int fd;
 };
 
-QString scenarioDir()
-{
-    return qEnvironmentVariable("ROOMCAL_SOURCE_DIR", QStringLiteral(".")) + "/sim/scenarios/";
-}
-
-// An answer as the scripts write it: the value of a read, "ok", "err N ..." or the whole line.
-QString shortAnswer(const QString& request, const QString& answer)
-{
-    const QString read = "morvek2 set " + request.section(QLatin1Char(' '), 2) + ' ';
-    if (request.startsWith(QLatin1String("morvek2 get ")) && answer.startsWith(read))
-        return answer.mid(read.size());
-    if (answer == QLatin1String("morvek2 ok") || answer.startsWith(QLatin1String("morvek2 err ")))
-        return answer.mid(8);
-    return answer;
-}
-
 // What the kernel counts as the process's resident memory.
 qint64 residentKb(qint64 pid)
 {
@@ -98,7 +81,6 @@ private slots:
     {
         QDir(m_dir.path()).rmdir("scenario.state.json");
         QFile::remove(m_dir.filePath("scenario.state.json"));
-        QFile::remove(m_dir.filePath("fifo"));
         QDir(qEnvironmentVariable("XDG_STATE_HOME") + "/roomcal").removeRecursively();
     }
 
@@ -113,12 +95,9 @@ private slots:
             "get config owner_of_config backup_2026 -> \"M\u00fcller\"",
             "set roomcal duration 45.0 -> ok | get roomcal duration -> 45",
             "set roomcal duration 301 -> err 3 \"Duration must be 0 to 300 seconds\"",
-            "set roomcal angle 384.000 225.000 114.000 -> ok | get roomcal angle -> 384 225 114",
             "get roomcal colour -> err 2 \"Unknown parameter\"",
-            "calibrate now -> err 1 \"Unknown command\" | ~hello -> err 1 \"Unknown command\"",
+            "calibrate now -> err 1 \"Unknown command\"",
             "set camera number_of_cameras 3 -> err 6 \"Parameter is read-only\"",
-            "get camera camera c07 -> err 3 \"No such camera\"",
-            "get roomcal type\r\n -> morvek2 set roomcal type wand",
             "set roomcal type wand_no_angle -> ok | set roomcal fixed_camera c02 no -> ok",
             "cal room start -> err 4 \"Too few static cameras\""};
         QTest::newRow("run to the end") << QStringList{
@@ -126,7 +105,6 @@ private slots:
             "tracking start -> ok | cal room start -> err 4 \"Stop tracking first\"",
             "tracking stop -> ok | cal room start -> ok | get cal step_duration room s01 -> 40",
             "cal room start -> err 4 \"Calibration already running\"",
-            "set roomcal duration 30.0 -> err 4 \"Calibration in progress\"",
             "set config active_config demo_area -> err 4 \"Calibration in progress\"",
             "@10000 | get status active -> cal | get status progress -> 0.25",
             "get status step_progress -> 1 0.25 | get status camera_progress c03 -> 0.35",
@@ -140,8 +118,7 @@ private slots:
         // The camera that cannot see the wand lags behind the others.
         QTest::newRow("stall") << QStringList{
             "#stall | cal room start -> ok | @60000 | get status active -> cal",
-            "get status progress -> 0.63 | get status camera_progress c04 -> 0.3465", noResult,
-            noAccept};
+            "get status progress -> 0.63 | get status camera_progress c04 -> 0.3465"};
         QTest::newRow("failure") << QStringList{
             "#failure | cal room start -> ok | @60000 | get status active -> err",
             "get status progress -> 0.4 | get status err -> 3 \"Wand not visible\"", noResult,
@@ -151,26 +128,22 @@ private slots:
             "@60000 | get status active -> none", noResult, noAccept};
         QTest::newRow("refusing controllers") << QStringList{
             "#refuse-start | cal room start -> err 4 \"Cameras are not synchronized\"",
-            "get status active -> none",
             "#read-only | cal room start -> err 5 \"Configuration is not changeable\"",
-            "#tracking-unavailable | cal room start -> err 4 \"Tracking is not available\"",
             "#old-controller | get roomcal duration -> err 2 \"Unknown parameter\"",
-            "get roomcal wand_length -> 410",
             "#switch-failure",
             "set config active_config demo_area -> err 4 \"Cannot activate configuration\"",
             "get config active_config -> lab_main",
             "#no-room-calibration | get tracking room c02 -> none | get roomcal last_date -> none"};
         // Not accepted, a result is thrown away by the next start; accepted, it replaces the
         // room of the active configuration only.
-        const QString remeasured = "3000.900 -0.400 2500.450 0.0125 -30.0075 0.5050";
         QTest::newRow("accept") << QStringList{
             "#default | cal room start -> ok | @40000 | cal room start -> ok",
             noAccept,
             "get tracking room c01 -> 3000.000 0.000 2500.250 0.0000 -30.0000 0.5000",
-            "@80000 | get roomcal new c01 -> " + remeasured,
-            "roomcal accept_new_calibration -> ok | get tracking room c01 -> " + remeasured,
+            "@80000 | roomcal accept_new_calibration -> ok",
+            "get tracking room c01 -> 3000.900 -0.400 2500.450 0.0125 -30.0075 0.5050",
             noAccept,
-            "set config active_config demo_area -> ok | get config desc -> \"Demo area\"",
+            "set config active_config demo_area -> ok",
             "get tracking room c01 -> 3001.500 -0.500 2500.250 0.0000 -29.9000 0.5000"};
         const QString longId(110, QLatin1Char('x'));
         QTest::newRow("answer too long") << QStringList{
@@ -183,34 +156,28 @@ private slots:
             "#default | set tracking room c01 1e300 0 0 0 0 0 -> err 3 \"Invalid room "
             "calibration\"",
             "set roomcal angle 1e300 1 1 -> err 3 \"Expected three distances\"",
-            "set roomcal angle_height -1e300 -> err 3 \"Invalid height\"",
-            "set tracking extra_translation 1e300 0 0 -> err 3 \"Expected 3 numbers\"",
             "set tracking extra_scaling 1e300 -> err 3 \"Expected a positive scaling factor\"",
             "set tracking room c01 1000000 -1000000 0 360 -360 0 -> ok",
             "cal room start -> ok | @40000 | roomcal accept_new_calibration -> ok",
             "get tracking room c01 -> 1000000.900 -1000000.400 0.200 360.0125 -360.0075 0.0050"};
         QTest::newRow("state survives a restart, configurations") << QStringList{
-            "#transfer-mismatch | set tracking room c02 1 2 3 4 5 6 -> ok",
-            "set tracking extra_scaling 1.0000 -> ok | set config active_config small_room -> ok",
-            "set tracking room c04 7 8 9 10 11 12 -> ok",
-            "# | get config active_config -> small_room | get tracking extra_scaling -> 1",
-            "get tracking room c04 -> 7 8 9 10 11 12 | set config active_config lab_main -> ok",
-            "get tracking room c02 -> 1 2 3 4 5 6",
+            "#transfer-mismatch | set tracking extra_scaling 1.0000 -> ok",
             // A read answers the command that writes the room back.
             "~morvek2 set tracking room c01 3001.500 -0.500 2500.250 0.0000 -29.9000 0.5000 -> ok",
-            "get tracking room c01 -> 3001.500 -0.500 2500.250 0.0000 -29.9000 0.5000",
-            "set config active_config small_room -> ok | get camera number_of_cameras -> 4",
+            "set config active_config small_room -> ok | set tracking room c04 1 2 3 4 5 6 -> ok",
+            "# | get config active_config -> small_room | get tracking extra_scaling -> 1",
+            "get tracking room c04 -> 1 2 3 4 5 6 | get camera number_of_cameras -> 4",
             "set tracking room c06 1 2 3 4 5 6 -> err 3 \"No such camera\"",
-            "set tracking room c01 1 2 3 -> err 3 \"Invalid room calibration\"",
-            "set config active_config nowhere -> err 3 \"No such configuration\"",
-            "get config active_config -> small_room"};
+            "set config active_config lab_main -> ok",
+            "get tracking room c01 -> 3001.500 -0.500 2500.250 0.0000 -29.9000 0.5000",
+            "set config active_config nowhere -> err 3 \"No such configuration\""};
     }
 
     // Script steps, several to a line split by " | ": "#name" starts a controller from a fresh
     // copy of a shipped scenario (it keeps its state beside the file), "#" restarts it from the
     // same file, "{...}" starts one from scenario JSON, "@N" sets the clock to N ms, and
     // "request -> answer" sends "morvek2 request" ("~request" as it is) and expects the answer as
-    // shortAnswer() writes it. The exchange is compared at once, naming each request.
+    // SimServer::shortAnswer() writes it. The exchange is compared at once, naming each request.
     void scripts()
     {
         QFETCH(QStringList, script);
@@ -222,7 +189,9 @@ private slots:
                 if (step.size() > 1 && step.startsWith(QLatin1Char('#'))) {
                     m_scenario = m_dir.filePath(QString::number(++m_copies) + ".json");
                     m_now = 0;
-                    QFile::copy(scenarioDir() + step.mid(1) + ".json", m_scenario);
+                    QFile::copy(qEnvironmentVariable("ROOMCAL_SOURCE_DIR", ".") +
+                                    "/sim/scenarios/" + step.mid(1) + ".json",
+                                m_scenario);
                 }
                 m_sim = std::make_unique<SimController>();
                 m_sim->setClock([this] { return m_now; });
@@ -236,7 +205,9 @@ private slots:
                 const QString written = step.section(QStringLiteral(" -> "), 0, 0);
                 const QString request =
                     written.startsWith('~') ? written.mid(1) : QStringLiteral("morvek2 ") + written;
-                got << written + " -> " + shortAnswer(request, m_sim->handle(request));
+                got << written + " -> " +
+                           SimServer::shortAnswer(request.toUtf8(),
+                                                  m_sim->handle(request).toUtf8());
                 expected << step;
             }
         }
@@ -283,23 +254,17 @@ private slots:
             {"unknown configuration", base + "\"activeConfiguration\": \"nowhere\"}", "",
              "json: activeConfiguration: no configuration has the id nowhere"},
             {"number for a list", base + "\"cameras\": 5}", "", "json: cameras: expected a list"},
-            {"list for an object", base + "\"roomAdjustment\": [1, 2]}", "",
-             "json: roomAdjustment: expected an object"},
             {"key twice", base + "\"run\": {\"stepPause\": 1, \"stepPause\": 2}}", "",
              "json: run.stepPause: key given twice"},
             {"endless duration", base + "\"roomcal\": {\"duration\": 1e308}}", "",
              "json: roomcal.duration: expected from 0 to 300 seconds"},
             {"too many cameras", base + cameras + "]}", "", "json: cameras: more than 999 entries"},
-            {"extends a FIFO", "{\"extends\": \"fifo\"}", "fifo",
-             "json: extends: %1/fifo: not a regular file"},
             {"extends a device", "{\"extends\": \"/dev/zero\"}", "",
              "json: extends: /dev/zero: not a regular file"},
             {"truncated state", plain, "{\"configurations\": [",
              "state.json: not a JSON object (unterminated array at offset 20)"},
-            {"state is a folder", plain, "folder", "state.json: is a folder"},
             {"second server", plain, "server", "state.json: in use by morvek-sim (process"},
-            {"bundled, state is a folder", "", "folder", "state.json: is a folder"},
-            {"bundled, second server", "", "server", "state.json: in use by morvek-sim (process"},
+            {"bundled, its state a folder", "", "folder", "state.json: is a folder"},
         };
         for (const auto& row : rows)
             QTest::newRow(row.name) << row.json << row.beside << row.expected;
@@ -310,14 +275,12 @@ private slots:
         QFETCH(QByteArray, json);
         QFETCH(QString, beside);
         QFETCH(QString, expected);
-        const QString bundledState =
-            qEnvironmentVariable("XDG_STATE_HOME") + "/roomcal/scenarios/default.state.json";
-        const QString path = json.isEmpty() ? "default" : scenario(json),
-                      state = json.isEmpty() ? bundledState : m_dir.filePath("scenario.state.json");
+        const QString path = json.isEmpty() ? "default" : scenario(json);
+        const QString state = json.isEmpty() ? qEnvironmentVariable("XDG_STATE_HOME") +
+                                                   "/roomcal/scenarios/default.state.json"
+                                             : m_dir.filePath("scenario.state.json");
         std::unique_ptr<SimServer> first;
-        if (beside == "fifo")
-            QCOMPARE(::mkfifo(QFile::encodeName(m_dir.filePath("fifo")).constData(), 0600), 0);
-        else if (beside == "folder")
+        if (beside == "folder")
             QVERIFY(QDir().mkpath(state));
         else if (beside == "server")
             QVERIFY((first = std::make_unique<SimServer>(path))->port() != 0);
@@ -328,43 +291,40 @@ private slots:
         int code = 0;
         const QString error = TestKit::runProgram(qEnvironmentVariable("MORVEK_SIM"),
                                                   {"--scenario", path}, false, &code);
-        QVERIFY2(error.contains((json.isEmpty() ? state.chopped(10) : "scenario.") +
-                                expected.replace("%1", m_dir.path())),
+        QVERIFY2(error.contains((json.isEmpty() ? state.chopped(10) : "scenario.") + expected),
                  qPrintable(error));
         QCOMPARE(code, 2);
     }
 
-    // A client sends its bytes and then closes its side or waits; it must receive exactly the
-    // expected text before the server closes, the server must not grow, and it still ends
-    // normally.
+    // A client sends its bytes and then closes its side, or sends none and waits; it must receive
+    // exactly the expected text before the server closes, the server must not grow, and it still
+    // ends normally.
     void exchanges_data()
     {
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<QString>("setup");
         QTest::addColumn<QByteArray>("request");
-        QTest::addColumn<bool>("halfClose");
         QTest::addColumn<QByteArray>("expected");
         QTest::newRow("closed straight after the requests")
             << QStringList() << "" << QByteArray("morvek2 get status active\n").repeated(200)
-            << true << QByteArray("morvek2 set status active none\n").repeated(200);
+            << QByteArray("morvek2 set status active none\n").repeated(200);
         QTest::newRow("NUL in a request")
             << QStringList() << "" << QByteArray("morvek2 get tracking room c01\0junk\n", 35)
-            << true << QByteArray("morvek2 err 3 \"Request contains a NUL byte\"\n");
+            << QByteArray("morvek2 err 3 \"Request contains a NUL byte\"\n");
         QTest::newRow("change that cannot be saved")
             << QStringList() << "state folder"
             << QByteArray("morvek2 set tracking room c01 1 2 3 4 5 6\n"
                           "morvek2 get tracking room c01\n")
-            << true
             << QByteArray("morvek2 err 4 \"cannot write %1/scenario.state.json: Is a directory\"\n"
                           "morvek2 set tracking room c01 3000.000 0.000 2500.250 0.0000 -30.0000 "
                           "0.5000\n");
         QTest::newRow("one connection too many")
-            << QStringList{"--max-connections", "1"} << "hold one" << QByteArray() << true
+            << QStringList{"--max-connections", "1"} << "hold one" << QByteArray()
             << QByteArray("morvek2 err 4 \"Too many connections, try again later\"\n");
         QTest::newRow("beside a client that never reads")
-            << QStringList() << "flood" << QByteArray("morvek2 get status active\n") << true
+            << QStringList() << "flood" << QByteArray("morvek2 get status active\n")
             << QByteArray("morvek2 set status active none\n");
-        QTest::newRow("idle") << QStringList{"--idle-timeout", "1"} << "" << QByteArray() << false
+        QTest::newRow("idle") << QStringList{"--idle-timeout", "1"} << "" << QByteArray()
                               << QByteArray("morvek2 err 4 \"Idle for too long, closing the "
                                             "connection\"\n");
     }
@@ -374,7 +334,6 @@ private slots:
         QFETCH(QStringList, options);
         QFETCH(QString, setup);
         QFETCH(QByteArray, request);
-        QFETCH(bool, halfClose);
         QFETCH(QByteArray, expected);
         SimServer server(scenario("{\"extends\": \"default\"}"), options);
         QVERIFY(server.port() != 0);
@@ -390,7 +349,7 @@ private slots:
             QVERIFY(held.offer("morvek2 get status active\n") > 0 && held.receive(1, 5000) != "");
         Client client(server.port());
         QCOMPARE(client.offer(request), qint64(request.size()));
-        if (halfClose)
+        if (!request.isEmpty())
             ::shutdown(client.fd, SHUT_WR);
         QCOMPARE(client.receive(expected.count('\n') + 1, 5000),
                  expected.replace("%1", QFile::encodeName(m_dir.path())));
