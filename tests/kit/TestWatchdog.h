@@ -15,9 +15,9 @@ class QWidget;
 // until CTest kills it. Once that happened the suite is failing anyway, and later windows get a
 // shorter grace, so that a fault that hangs every row does not cost seconds per row.
 //
-// The watchdog: a data row that runs longer than the hang limit, or a main thread that stops
-// processing events for that long, ends the process with the row's name. The limit is
-// ROOMCAL_TEST_HANG_SECONDS (default 45), below the CTest timeout so the report says where.
+// The watchdog: a data row still running after the hang limit, busy or blocked, ends the process
+// with the row's name. The limit is ROOMCAL_TEST_HANG_SECONDS (default 45), below the CTest
+// timeout so the report says where.
 class TestWatchdog : public QObject
 {
     Q_OBJECT
@@ -35,5 +35,4 @@ private:
     QElapsedTimer m_modalSince;
     int m_hangSeconds;
     QByteArray m_row;
-    QElapsedTimer m_rowSince;
 };
