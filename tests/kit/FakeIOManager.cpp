@@ -3,8 +3,8 @@
 
 #include "plugin/MessageReceiver.h"
 
+#include <QVector>
 #include <type_traits>
-#include <vector>
 
 QStringList FakeIOManager::callsOf(const QString& op) const
 {
@@ -91,13 +91,10 @@ int FakeIOManager::valueRead(const QString& op, const QString& text, T* values, 
     const QStringList words = r->text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     if (words.size() < count || (count == 1 && words.size() != 1))
         return -1;
-    std::vector<T> parsed;
-    for (int i = 0; i < count; ++i) {
-        T value{};
-        if (!parseWord(words.at(i), &value))
+    QVector<T> parsed(count);
+    for (int i = 0; i < count; ++i)
+        if (!parseWord(words.at(i), &parsed[i]))
             return -1;
-        parsed.push_back(value);
-    }
     std::copy(parsed.begin(), parsed.end(), values);
     return 0;
 }

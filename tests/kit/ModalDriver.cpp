@@ -4,9 +4,24 @@
 #include <QApplication>
 #include <QDialog>
 #include <QTest>
+#include <algorithm>
 
 namespace {
 QList<const ModalDriver*> g_liveDrivers;
+
+// Clicks as an operator would, or says why they could not.
+bool press(QAbstractButton* button, QWidget* window, const QString& name, QString* why)
+{
+    const QString problem = !button                        ? QStringLiteral("no button")
+                            : !button->isVisibleTo(window) ? QStringLiteral("hidden button")
+                            : !button->isEnabled()         ? QStringLiteral("disabled button")
+                                                           : QString();
+    if (problem.isEmpty())
+        button->click();
+    else if (why)
+        *why = QStringLiteral("%1 %2 in %3").arg(problem, name, ModalDriver::describe(window));
+    return problem.isEmpty();
+}
 } // namespace
 
 ModalDriver::ModalDriver(int timeoutMs) : m_timeoutMs(timeoutMs)
@@ -24,10 +39,8 @@ ModalDriver::~ModalDriver()
 
 bool ModalDriver::anyWaiting()
 {
-    for (const ModalDriver* driver : g_liveDrivers)
-        if (!driver->done())
-            return true;
-    return false;
+    return std::any_of(g_liveDrivers.begin(), g_liveDrivers.end(),
+                       [](const ModalDriver* driver) { return !driver->done(); });
 }
 
 void ModalDriver::fail(const QString& error)
@@ -48,19 +61,6 @@ QString ModalDriver::describe(QWidget* w)
 bool ModalDriver::clickButton(QWidget* dialog, const QString& buttonName, QString* why)
 {
     return press(dialog->findChild<QAbstractButton*>(buttonName), dialog, buttonName, why);
-}
-
-bool ModalDriver::press(QAbstractButton* button, QWidget* window, const QString& name, QString* why)
-{
-    const QString problem = !button                        ? QStringLiteral("no button")
-                            : !button->isVisibleTo(window) ? QStringLiteral("hidden button")
-                            : !button->isEnabled()         ? QStringLiteral("disabled button")
-                                                           : QString();
-    if (problem.isEmpty())
-        button->click();
-    else if (why)
-        *why = QStringLiteral("%1 %2 in %3").arg(problem, name, describe(window));
-    return problem.isEmpty();
 }
 
 ModalDriver& ModalDriver::on(const QString& name, Action action)

@@ -7,7 +7,6 @@
 #include <QTimer>
 #include <functional>
 
-class QAbstractButton;
 class QWidget;
 
 // Drives modal dialogs and message boxes from inside their nested exec() loops. Steps wait, in
@@ -48,7 +47,6 @@ public:
     static QString describe(QWidget* w);
 
 private:
-    static bool press(QAbstractButton* button, QWidget* window, const QString& name, QString* why);
     void poll();
     void fail(const QString& error);
 

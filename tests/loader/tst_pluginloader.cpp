@@ -1,9 +1,7 @@
 // Loads the plug-in file the way a host does, without linking any of the module's code.
 #include "ModuleVersion.h"
 #include "kit/ChildProcess.h"
-#include "kit/FakeIOManager.h"
 #include "kit/TestMain.h"
-#include "plugin/BackendVersions.h"
 #include "plugin/ModuleInterface.h"
 
 #include <QFile>
@@ -108,18 +106,6 @@ private slots:
         QVERIFY(module);
         QCOMPARE(module->moduleVersion(), QStringLiteral("v" ROOMCAL_VERSION));
 
-        FakeIOManager io;
-        BackendVersions versions{1, 23, 0, QStringLiteral("TESSERA2")};
-        module->setContextProperty(QStringLiteral("CommandManager"),
-                                   QVariant::fromValue(static_cast<IOManager*>(&io)));
-        module->setContextProperty(QStringLiteral("BackendVersions"),
-                                   QVariant::fromValue(&versions));
-        module->setContextProperty(QStringLiteral("ObserverMode"), false);
-        // The dialog and its one menu action are made inside the loaded library too.
-        QCOMPARE(module->menuActions().size(), 1);
-
-        module->detachFromHost();
-        module->releaseResources();
         delete instance;
         QVERIFY(loader.unload());
     }

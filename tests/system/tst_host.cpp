@@ -234,9 +234,8 @@ private slots:
         ControllerIOManager io(&transport, nullptr, nullptr);
         QVERIFY(io.setChannelOption(0, 20000, 0) == 0 && io.setChannelOption(0, 20000, 0) == 0);
         QVERIFY(io.setParameter("config active_config %s", "demo_area") != 0);
-        int value = 0;
-        io.getInt(&value, "%s", "p");
-        io.getInt(&value, "%s", "p");
+        io.getInt(nullptr, "%s", "p");
+        io.getInt(nullptr, "%s", "p");
         QCOMPARE(transport.timeouts, QList<int>({20000, 2000, 2000}));
 
         // A controller text with a line break must not become two requests.
@@ -302,9 +301,8 @@ private slots:
         QVERIFY(right > 0 && failed > 0);
     }
 
-    // The demo program itself: what reaches the user first, and whether the options it reads
-    // are the ones given. A plug-in file that does not exist makes a run end right after the
-    // options were applied (the simulator and its scenario are set up before the plug-in).
+    // The demo program itself: what reaches the user first, and whether it takes the options. A
+    // missing plug-in file ends a run right after the simulator and its scenario were set up.
     void commandLine_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -388,18 +386,15 @@ private slots:
         QByteArray commands;
         char text[IOManager::AnswerBufferSize];
         for (int c = 1; c <= 6; ++c) {
-            const QByteArray slot = "c0" + QByteArray::number(c);
-            QCOMPARE(session.io()->getString(text, "camera camera %s", slot.constData()), 0);
+            QCOMPARE(session.io()->getString(text, "camera camera c0%d", c), 0);
             record += "# Cam residual C0" + QByteArray::number(c) + " (" + QByteArray(text) +
                       "): 0.07 0.98\n";
-            QCOMPARE(
-                session.io()->sendCommand(text, "morvek2 get tracking room %s", slot.constData()),
-                0);
+            QCOMPARE(session.io()->sendCommand(text, "morvek2 get tracking room c0%d", c), 0);
             commands += QByteArray(text).left(QByteArray(text).lastIndexOf(' ')) + " 0.25\n";
         }
         QFile file(home.filePath(".OLV/MORVEK3/roomcal_out.txt"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(record + "#" + QByteArray(69, '-') + "\n\n" + commands);
+        QVERIFY(file.open(QIODevice::WriteOnly) &&
+                file.write(record + "#" + QByteArray(69, '-') + "\n\n" + commands) > 0);
         file.close();
 
         session.window()->findChild<QAction*>("action_calibrationHistory")->trigger();
@@ -439,9 +434,8 @@ private slots:
         MessageBus bus;
         Receiver first, echo;
         auto victim = std::make_unique<Receiver>();
-        // The first receiver throws out the next one, which is then destroyed: a call would
-        // touch freed memory. The last one sends a message of its own while the first is still
-        // being delivered.
+        // The first receiver throws out the next one and destroys it, and the last one sends a
+        // message of its own while the first is still being delivered.
         first.onMessage = [&] {
             bus.unregisterReceiver("victim", victim.get());
             victim.reset();
