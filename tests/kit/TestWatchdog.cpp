@@ -50,8 +50,7 @@ TestWatchdog::~TestWatchdog()
 
 void TestWatchdog::beat()
 {
-    // The alarm is set when a row starts, so it goes off both for a row that keeps the event loop
-    // busy for too long and for one that blocks it.
+    // Armed once per row, the alarm ends a row that blocks the event loop as well as a busy one.
     const QByteArray row = currentRow();
     if (row != m_row) {
         m_row = row;
