@@ -3,9 +3,8 @@
 
 #include "plugin/MessageReceiver.h"
 
-#include <cstring>
+#include <QVector>
 #include <type_traits>
-#include <vector>
 
 QStringList FakeIOManager::callsOf(const QString& op) const
 {
@@ -32,10 +31,9 @@ std::optional<FakeIOManager::Reply> FakeIOManager::reply(const QString& op, cons
     if (m_handler)
         if (auto handled = m_handler(op, text))
             return handled;
-    auto it = m_answers.constFind(text);
-    if (it == m_answers.constEnd())
+    if (!m_answers.contains(text))
         return std::nullopt;
-    return Reply{0, *it};
+    return Reply{0, m_answers.value(text)};
 }
 
 int FakeIOManager::writeText(const QString& op, const QString& text, char* answer)
@@ -44,11 +42,8 @@ int FakeIOManager::writeText(const QString& op, const QString& text, char* answe
     if (!r)
         return -1;
     // A failing host need not leave the buffer alone: a failure with a text writes it too.
-    if (r->result == 0 || !r->text.isEmpty()) {
-        const QByteArray bytes = r->text.toLatin1().left(AnswerBufferSize - 1);
-        std::memcpy(answer, bytes.constData(), size_t(bytes.size()));
-        answer[bytes.size()] = '\0';
-    }
+    if (r->result == 0 || !r->text.isEmpty())
+        qstrncpy(answer, r->text.toLatin1().constData(), AnswerBufferSize);
     return r->result;
 }
 
@@ -96,13 +91,10 @@ int FakeIOManager::valueRead(const QString& op, const QString& text, T* values, 
     const QStringList words = r->text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     if (words.size() < count || (count == 1 && words.size() != 1))
         return -1;
-    std::vector<T> parsed;
-    for (int i = 0; i < count; ++i) {
-        T value{};
-        if (!parseWord(words.at(i), &value))
+    QVector<T> parsed(count);
+    for (int i = 0; i < count; ++i)
+        if (!parseWord(words.at(i), &parsed[i]))
             return -1;
-        parsed.push_back(value);
-    }
     std::copy(parsed.begin(), parsed.end(), values);
     return 0;
 }

@@ -3,10 +3,8 @@
 #include "plugin/IOManager.h"
 
 #include <QHash>
-#include <QList>
 #include <QPair>
 #include <QSet>
-#include <QString>
 #include <QStringList>
 #include <functional>
 #include <optional>
@@ -14,9 +12,7 @@
 class MessageReceiver;
 
 // A recording IOManager: answers come from a table keyed by the formatted text, and every
-// exchange is logged in order as "<operation> <formatted text>" (for example
-// "getString roomcal duration" or "logMessage calibration started").
-//
+// exchange is logged in order as "<operation> <formatted text>", e.g. "getString roomcal duration".
 // Reads and commands without an answer fail, like a parameter the controller does not know; a
 // failure that a handler gives a text leaves that text in the buffer, as a careless host may;
 // writes, channel options and receiver registrations succeed unless made to fail.

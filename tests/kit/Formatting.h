@@ -5,8 +5,7 @@
 #include <cstdio>
 
 namespace TestKit {
-// The text a host makes of a printf-style call before it goes to the controller (far shorter
-// than the buffer in every test).
+// The text a host makes of a printf-style call before it goes to the controller.
 inline QString vformat(const char* format, va_list args)
 {
     char buffer[8192];

@@ -3,14 +3,24 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
-#include <QPushButton>
 #include <QTest>
+#include <algorithm>
 
 namespace {
-QList<const ModalDriver*>& liveDrivers()
+QList<const ModalDriver*> g_liveDrivers;
+
+// Clicks as an operator would, or says why they could not.
+bool press(QAbstractButton* button, QWidget* window, const QString& name, QString* why)
 {
-    static QList<const ModalDriver*> drivers;
-    return drivers;
+    const QString problem = !button                        ? QStringLiteral("no button")
+                            : !button->isVisibleTo(window) ? QStringLiteral("hidden button")
+                            : !button->isEnabled()         ? QStringLiteral("disabled button")
+                                                           : QString();
+    if (problem.isEmpty())
+        button->click();
+    else if (why)
+        *why = QStringLiteral("%1 %2 in %3").arg(problem, name, ModalDriver::describe(window));
+    return problem.isEmpty();
 }
 } // namespace
 
@@ -19,20 +29,18 @@ ModalDriver::ModalDriver(int timeoutMs) : m_timeoutMs(timeoutMs)
     m_timer.setInterval(10);
     connect(&m_timer, &QTimer::timeout, this, &ModalDriver::poll);
     m_timer.start();
-    liveDrivers().append(this);
+    g_liveDrivers.append(this);
 }
 
 ModalDriver::~ModalDriver()
 {
-    liveDrivers().removeOne(this);
+    g_liveDrivers.removeOne(this);
 }
 
 bool ModalDriver::anyWaiting()
 {
-    for (const ModalDriver* driver : liveDrivers())
-        if (!driver->done())
-            return true;
-    return false;
+    return std::any_of(g_liveDrivers.begin(), g_liveDrivers.end(),
+                       [](const ModalDriver* driver) { return !driver->done(); });
 }
 
 void ModalDriver::fail(const QString& error)
@@ -42,20 +50,17 @@ void ModalDriver::fail(const QString& error)
         QTest::qFail(qPrintable(QStringLiteral("modal driver: ") + error), __FILE__, __LINE__);
 }
 
+QString ModalDriver::describe(QWidget* w)
+{
+    QString text = w->objectName() + QLatin1Char('/') + QLatin1String(w->metaObject()->className());
+    if (auto* box = qobject_cast<QMessageBox*>(w))
+        text += QStringLiteral(" \"%1\": %2").arg(box->windowTitle(), box->text());
+    return text;
+}
+
 bool ModalDriver::clickButton(QWidget* dialog, const QString& buttonName, QString* why)
 {
-    auto* button = dialog->findChild<QAbstractButton*>(buttonName);
-    const QString problem = !button                        ? QStringLiteral("no button")
-                            : !button->isVisibleTo(dialog) ? QStringLiteral("hidden button")
-                            : !button->isEnabled()         ? QStringLiteral("disabled button")
-                                                           : QString();
-    if (!problem.isEmpty()) {
-        if (why)
-            *why = QStringLiteral("%1 %2 in %3").arg(problem, buttonName, dialog->objectName());
-        return false;
-    }
-    button->click();
-    return true;
+    return press(dialog->findChild<QAbstractButton*>(buttonName), dialog, buttonName, why);
 }
 
 ModalDriver& ModalDriver::on(const QString& name, Action action)
@@ -83,13 +88,11 @@ ModalDriver& ModalDriver::answer(QMessageBox::StandardButton button, QString* ti
             *title = box->windowTitle();
         if (text)
             *text = box->text();
-        QAbstractButton* b = box->button(button);
-        if (!b || !b->isVisibleTo(box) || !b->isEnabled()) {
-            fail(QStringLiteral("message box \"%1\" offers no such button").arg(box->text()));
+        QString why;
+        if (!press(box->button(button), box, "0x" + QString::number(button, 16), &why)) {
+            fail(why);
             box->done(0);
-            return;
         }
-        b->click();
     });
 }
 
@@ -127,9 +130,7 @@ void ModalDriver::poll()
         m_waitedMs += m_timer.interval();
         if (m_waitedMs >= m_timeoutMs) {
             fail(QStringLiteral("timed out waiting for %1 (active modal: %2)")
-                     .arg(step.name, w ? w->objectName() + QLatin1Char('/') +
-                                             QString::fromLatin1(w->metaObject()->className())
-                                       : QStringLiteral("none")));
+                     .arg(step.name, w ? describe(w) : QStringLiteral("none")));
             m_next = m_steps.size();
             closeAllModals();
         }
@@ -138,9 +139,7 @@ void ModalDriver::poll()
     m_waitedMs = 0;
     m_lastHandled = w;
     ++m_next;
-    QPointer<QWidget> target(w);
-    Action action = step.action;
-    QTimer::singleShot(0, this, [target, action] {
+    QTimer::singleShot(0, this, [target = QPointer<QWidget>(w), action = step.action] {
         if (target)
             action(target);
     });

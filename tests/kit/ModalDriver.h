@@ -3,22 +3,17 @@
 #include <QMessageBox>
 #include <QObject>
 #include <QPointer>
-#include <QString>
 #include <QStringList>
 #include <QTimer>
 #include <functional>
 
 class QWidget;
 
-// Drives modal dialogs and message boxes from inside their nested exec() loops.
-//
-// Steps wait, in order, for the active modal widget to be the expected one (by object name, or
-// any QMessageBox for the name "QMessageBox"), then run their action from a fresh event-loop
-// turn, so an action that opens another modal loop does not block the driver. When a step is
-// not reached within the timeout, every modal widget is closed and the failure recorded, so a
-// broken test fails instead of hanging. Every failure also fails the running test function at
-// once, and the driver clicks only what an operator could click: a hidden or disabled button is a
-// failure, not a click.
+// Drives modal dialogs and message boxes from inside their nested exec() loops. Steps wait, in
+// order, for the active modal widget to be the expected one (by object name, or any QMessageBox
+// for "QMessageBox") and run their action from a fresh event-loop turn, so that an action that
+// opens another modal loop does not block the driver. A step not reached in time closes every
+// modal widget; that, and a click on a hidden or disabled button, fails the running test.
 class ModalDriver : public QObject
 {
     Q_OBJECT
@@ -48,6 +43,8 @@ public:
     static bool clickButton(QWidget* dialog, const QString& buttonName, QString* why = nullptr);
     // Whether any driver still waits for a window; windows it waits for are its to handle.
     static bool anyWaiting();
+    // Object name and class, and for a message box its title and text.
+    static QString describe(QWidget* w);
 
 private:
     void poll();

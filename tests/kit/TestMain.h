@@ -10,19 +10,14 @@
 
 namespace TestKit {
 // Slots connected by name break silently when an object is renamed; make that a failure.
-inline bool& sawBrokenConnection()
-{
-    static bool seen = false;
-    return seen;
-}
+inline bool sawBrokenConnection = false;
 
-inline void messageHandler(QtMsgType type, const QMessageLogContext& context, const QString& msg)
+inline void messageHandler(QtMsgType type, const QMessageLogContext&, const QString& msg)
 {
     if (msg.contains(QLatin1String("QMetaObject::connectSlotsByName: No matching signal"))) {
-        sawBrokenConnection() = true;
+        sawBrokenConnection = true;
         std::fprintf(stderr, "FAIL: %s\n", qPrintable(msg));
     }
-    Q_UNUSED(context);
     if (type != QtDebugMsg)
         std::fprintf(stderr, "%s\n", qPrintable(msg));
     if (type == QtFatalMsg)
@@ -45,5 +40,5 @@ inline void messageHandler(QtMsgType type, const QMessageLogContext& context, co
         TestClass tc;                                                                              \
         QTEST_SET_MAIN_SOURCE_PATH                                                                 \
         const int result = QTest::qExec(&tc, argc, argv);                                          \
-        return result != 0 ? result : (TestKit::sawBrokenConnection() ? 1 : 0);                    \
+        return result != 0 ? result : (TestKit::sawBrokenConnection ? 1 : 0);                      \
     }

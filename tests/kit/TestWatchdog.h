@@ -7,17 +7,13 @@
 
 class QWidget;
 
-// Keeps every suite bounded, installed by ROOMCAL_TEST_MAIN.
-//
-// The closer: a modal window that stays the active one for closeAfterMs while no ModalDriver waits
-// for a window is one that nothing will ever answer (an unexpected message box, say). It is
-// closed and the running test function fails, naming the window, instead of the suite hanging
-// until CTest kills it. Once that happened the suite is failing anyway, and later windows get a
-// shorter grace, so that a fault that hangs every row does not cost seconds per row.
-//
-// The watchdog: a data row that runs longer than the hang limit, or a main thread that stops
-// processing events for that long, ends the process with the row's name. The limit is
-// ROOMCAL_TEST_HANG_SECONDS (default 45), below the CTest timeout so the report says where.
+// Keeps every suite bounded, installed by ROOMCAL_TEST_MAIN. The closer: a modal window that
+// stays the active one for closeAfterMs while no ModalDriver waits for a window is one nothing
+// will ever answer (an unexpected message box, say); it is closed and the running test fails,
+// naming it, instead of the suite hanging. Later windows get a shorter grace, so that a fault
+// that hangs every row does not cost seconds per row. The watchdog: a data row still running,
+// busy or blocked, after ROOMCAL_TEST_HANG_SECONDS (default 45, below the CTest timeout) ends
+// the process with the row's name.
 class TestWatchdog : public QObject
 {
     Q_OBJECT
@@ -35,5 +31,4 @@ private:
     QElapsedTimer m_modalSince;
     int m_hangSeconds;
     QByteArray m_row;
-    QElapsedTimer m_rowSince;
 };
