@@ -1,8 +1,6 @@
-// Every workflow against the simulated controller with its answers distorted at random, driven by
-// an operator who acts at random on whatever modal window is up, with monitor messages arriving at
-// random. Passing means: no crash, no sanitizer report, no hang, no modal window left open, the
-// record file only ever appended to, a bounded number of exchanges, and a few rules that hold
-// whatever the controller says. ROOMCAL_CHAOS_SEED replays a run.
+// Every workflow with distorted controller answers, random operator actions and monitor messages.
+// Passing: no crash, sanitizer report, hang or modal window left open, a record only appended to,
+// bounded exchanges, and rules that hold whatever the controller says. ROOMCAL_CHAOS_SEED replays.
 
 #include "dialog/RoomCalibrationDialog.h"
 #include "kit/FakeIOManager.h"
@@ -46,10 +44,8 @@ QString pick(std::mt19937& random, const QStringList& choices)
 }
 } // namespace
 
-// The test is the controller, answering the recording fake at random but reproducibly (most
-// answers the simulator's, from one of its bundled scenarios, so that the workflows get deep; the
-// rest what a broken controller might send), and the operator, working whatever modal window is up,
-// at random but never blocking.
+// The test is the controller (mostly the simulator's answers, so that workflows get deep, the rest
+// what a broken one sends) and the operator, both at random but reproducibly.
 class TestChaos : public QObject
 {
     Q_OBJECT
@@ -205,9 +201,8 @@ private:
         return bytes;
     }
 
-    // Every exchange with the module: a failure (the buffer left alone or filled with rubbish)
-    // weighs 8, nonsense 28, a plausible answer m_plausibleWeight. What the module sends is
-    // watched on the way.
+    // A failure (buffer left alone or filled with rubbish) weighs 8, nonsense 28, a plausible
+    // answer m_plausibleWeight; what the module sends is watched on the way.
     std::optional<FakeIOManager::Reply> reply(const QString& op, const QString& text)
     {
         // The controller acts on a request even when its answer is lost on the way.
@@ -240,9 +235,8 @@ private:
         return FakeIOManager::Reply{result, QString::fromLatin1(answer)};
     }
 
-    // What the simulated controller answers, as a host hands it on: a command's whole answer, a
-    // read's value; nothing when it refuses. It knows room calibrations of one step only, so other
-    // types are asked as one, and now and then a run has a second step with a pause before it.
+    // The simulator's answer as a host hands it on, nothing when it refuses. It knows one-step room
+    // runs only: other types are asked as such, and now and then a second step is made up.
     std::optional<QString> plausible(const QString& op, const QString& text)
     {
         const QString request = QString(text).replace("reflex_scan", "room");
@@ -334,10 +328,8 @@ private:
         });
     }
 
-    // One action of the operator on a window: now and then closing it some way, otherwise working
-    // one of its inputs that a user can reach. A run is left alone until the moment drawn for
-    // its cancel; Calibrate and Advanced are favoured where the whole workflow is wanted and
-    // left out elsewhere.
+    // Closes the window now and then, otherwise works one reachable input; a run waits for its
+    // drawn cancel, and Calibrate and Advanced are favoured only where the workflow wants them.
     void act(QDialog* dialog)
     {
         if (dialog->objectName() == "CalibrationProgressDialog" && m_cancelAfter-- != 0)

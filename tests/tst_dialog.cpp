@@ -58,8 +58,7 @@ void answerHealthy(FakeIOManager& io)
     }
 }
 
-// Runs update_and_exec() and calls inspect while the dialog is shown; the dialog is then closed
-// without its own exit handling, so the recorded exchanges are exactly those of the opening.
+// Calls inspect while update_and_exec() shows the dialog, then closes it past its exit handling.
 void open(FakeIOManager& io, RoomCalibrationDialog& dialog, const std::function<void()>& inspect)
 {
     io.clearCalls();
@@ -73,8 +72,7 @@ void open(FakeIOManager& io, RoomCalibrationDialog& dialog, const std::function<
         QTest::qFail("the dialog was not shown", __FILE__, __LINE__);
 }
 
-// The reads of an opening whose order matters, because one needs the answer of another or
-// decides what the operator sees; every other read only has to happen, as often as expected.
+// Opening reads whose order matters (one needs another's answer); the rest need only happen.
 const QList<QStringList> OrderedReads = {
     {"getInt roomcal number_of_available_coordinate_types",
      "getString roomcal available_coordinate_type t01",

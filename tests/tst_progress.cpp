@@ -143,9 +143,8 @@ void TestProgress::oneTick()
     dialog.update_cam_status();
     QCOMPARE(io.calls, expected);
 
-    // Green marks a camera that has measured enough, blue one that has not; in a whole style.
-    // Tiles truncate a float product: 0.29 shows 29 where the overall bar, flooring a double
-    // one, shows 28.
+    // Green: measured enough, blue: not yet, in a whole style. Tiles truncate a float product, so
+    // 0.29 shows 29 where the overall bar, flooring a double one, shows 28.
     const auto bars = [&] {
         QStringList shown;
         for (CameraStatus* tile : dialog.tiles()) {

@@ -29,9 +29,8 @@ public:
     std::function<void(const QByteArray& request)> beforeRequest;
 };
 
-// A host frontend around the plug-in file: command channel over TCP, event log, message bus,
-// main window, and a home folder of its own that holds the calibration record folder. The
-// versions are those of the simulator's default scenario.
+// A host around the plug-in file (TCP channel, event log, bus, window) with a home folder of its
+// own for the record; the versions are those of the simulator's default scenario.
 class HostFixture
 {
 public:
@@ -49,8 +48,7 @@ public:
         qputenv("HOME", m_previousHome);
     }
 
-    // Loads the plug-in named by ROOMCAL_PLUGIN and hands it the context; returns what went
-    // wrong, empty for nothing.
+    // Loads the plug-in named by ROOMCAL_PLUGIN with the context; returns what went wrong.
     QString attach()
     {
         QString error;
@@ -59,8 +57,8 @@ public:
             error = QStringLiteral("the module offers no single menu action");
         return error;
     }
-    // Runs the menu action, which returns when the room calibration dialog has closed; the driver
-    // must have taken all its steps within 10 s. Returns what went wrong, empty for nothing.
+    // Runs the menu action until the dialog closes; returns what went wrong, a driver not done
+    // within 10 s included.
     QString run(const ModalDriver& driver)
     {
         QElapsedTimer clock;

@@ -6,13 +6,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-// The simulated controller as a server process on a socket. Scenario JSON goes to a temporary
-// folder, since the server keeps its state file beside it, never in the source tree.
+// The simulator's server, its scenario JSON in a temporary folder where the state file goes too.
 class SimServer : public SimProcess
 {
 public:
-    // Starts the server from scenario JSON, typically {"extends": "default", ...}, or from a
-    // scenario file or a bundled scenario's name, with further options.
+    // Starts the server from scenario JSON, a scenario file or a bundled scenario's name.
     explicit SimServer(QString scenario, const QStringList& options = {})
     {
         if (scenario.startsWith('{')) {
@@ -26,8 +24,7 @@ public:
     // Ends the server before its folder goes.
     ~SimServer() { stop(); }
 
-    // One request over a connection of the test's own, its answer as shortAnswer() writes it;
-    // empty when there was no answer.
+    // One request over a connection of its own; the answer as shortAnswer() writes it, or empty.
     QByteArray ask(const QByteArray& request) const
     {
         TcpTransport client(QStringLiteral("127.0.0.1"), port());

@@ -1,8 +1,7 @@
-// The plug-in file in a host, over a real socket to the simulator's server process: calibrations
-// accepted through the module, checked in what the controller holds after a restart and then put
-// back from the record; and controllers that are gone, stall or die in the middle of a run or a
-// restore, which must always leave the operator a dialog in bounded time, whole files and the
-// previous calibration.
+// The plug-in in a host over a real socket to the simulator's server: accepted calibrations as the
+// restarted controller holds them and restored from the record, and controllers that are gone,
+// stall or die mid-run or mid-restore, which must leave a dialog in bounded time, whole files and
+// the previous calibration.
 #include "HostFixture.h"
 #include "SimServer.h"
 #include "history/RecordParser.h"
@@ -18,9 +17,8 @@ const QString ShortRun = R"({"extends": "default",
                              "roomcal": {"duration": 1, "fixedCameraMinNumber": 3},
                              "run": {"stepPause": 0, "calculationMs": 300}})";
 
-// Opens the dialog and leaves it with Esc; returns what the operator saw of the controller's
-// state (duration, wand length, whether Calibrate is enabled, last calibration, coordinate type),
-// or why the dialog did not come up in time. The times are until it showed and of leaving it.
+// Opens the dialog and leaves it with Esc; returns the fields the operator saw (or why the dialog
+// did not come up in time), and the times until it showed and of leaving it.
 QString openAndLeave(HostFixture& host, qint64* openMs = nullptr, qint64* leaveMs = nullptr)
 {
     QStringList shown;
@@ -58,10 +56,8 @@ class E2eTest : public QObject
     QStringList m_first, m_second;
 
 private slots:
-    // Two accepted calibrations: the module's log and the static cameras (a restart does not
-    // keep them), a record whose every line is understood; then the restarted controller reports
-    // exactly the rooms that the record's last block lists as commands, none as before, a new date
-    // and the room adjustment reset.
+    // Two accepted calibrations: log, static cameras, a record the parser reads whole; after a
+    // restart the controller holds exactly the last block's rooms, a new date, no adjustment.
     void calibrationsAcceptedReachControllerAndRecord()
     {
         m_sim = std::make_unique<SimServer>(ShortRun);
@@ -108,9 +104,8 @@ private slots:
                  QByteArray("0 0 0, 1"));
     }
 
-    // The record's calibrations put back: other cameras than the recorded ones are refused
-    // before anything is written; the first calibration is restored and found again after a
-    // restart; a controller that dies while the second is restored gets the first one back.
+    // Other cameras than the recorded ones are refused before any write; the first calibration
+    // survives a restart once restored; a controller dying mid-restore gets it back.
     void restoresFromTheRecord()
     {
         QVERIFY(m_sim && m_history.blocks.size() == 2);
@@ -154,9 +149,8 @@ private slots:
 
     void unreachableControllerFallsBackAndRecovers_data()
     {
-        // The channel suite has every way a line can go wrong; here, what the operator then sees,
-        // and that the same host finds the controller again. A silent controller is a stopped
-        // server, whose late answers must not be taken for answers once it runs again.
+        // What the operator sees of a refusing or a stopped (silent) server, and that the host
+        // finds it again; the channel suite has every way a line can go wrong.
         QTest::addColumn<bool>("silent");
         QTest::newRow("refused") << false;
         QTest::newRow("silent") << true;

@@ -4,9 +4,8 @@
 #include <QStringList>
 
 namespace TestKit {
-// Runs one of the project's programs as a user without a display would (display false), or with
-// the off-screen platform, and without the plug-in the test setup names. Returns stdout and
-// stderr together; the exit code is -1 when the program did not end within 20 s.
+// Runs a program without a display, or off-screen, and without the test setup's plug-in; returns
+// stdout and stderr together, the exit code -1 after 20 s.
 inline QString runProgram(const QString& program, const QStringList& arguments, bool display,
                           int* exitCode)
 {

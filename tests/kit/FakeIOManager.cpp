@@ -80,8 +80,7 @@ template <typename T> bool parseWord(const QString& word, T* value)
 }
 } // namespace
 
-// A single value must be the whole answer; of several, words beyond the count are ignored. The
-// out values change only when every one of them parses.
+// One value is the whole answer; of several, extra words are ignored; all parse, or none is set.
 template <typename T>
 int FakeIOManager::valueRead(const QString& op, const QString& text, T* values, int count)
 {

@@ -11,11 +11,9 @@
 
 class MessageReceiver;
 
-// A recording IOManager: answers come from a table keyed by the formatted text, and every
-// exchange is logged in order as "<operation> <formatted text>", e.g. "getString roomcal duration".
-// Reads and commands without an answer fail, like a parameter the controller does not know; a
-// failure that a handler gives a text leaves that text in the buffer, as a careless host may;
-// writes, channel options and receiver registrations succeed unless made to fail.
+// A recording IOManager: answers from a table keyed by the formatted text, every exchange logged
+// as "<operation> <formatted text>". Reads without an answer fail; a failure with a text leaves it
+// in the buffer, as a careless host may; writes and registrations succeed unless made to fail.
 class FakeIOManager : public IOManager
 {
 public:

@@ -9,11 +9,10 @@
 
 class QWidget;
 
-// Drives modal dialogs and message boxes from inside their nested exec() loops. Steps wait, in
-// order, for the active modal widget to be the expected one (by object name, or any QMessageBox
-// for "QMessageBox") and run their action from a fresh event-loop turn, so that an action that
-// opens another modal loop does not block the driver. A step not reached in time closes every
-// modal widget; that, and a click on a hidden or disabled button, fails the running test.
+// Drives modal windows from inside their exec() loops: steps wait in order for the expected active
+// modal widget (by object name; "QMessageBox" for any box) and act from a fresh event-loop turn, so
+// an action may open another modal loop. A step not reached in time closes every modal widget;
+// that, and a click on a hidden or disabled button, fails the running test.
 class ModalDriver : public QObject
 {
     Q_OBJECT
@@ -38,8 +37,7 @@ public:
 
     // Closes every modal widget that is still open.
     static void closeAllModals();
-    // Clicks the named button of a dialog as an operator would: only when it is there, shown and
-    // enabled. Otherwise returns false and says why.
+    // Clicks the named button only when it is there, shown and enabled; else false, and why.
     static bool clickButton(QWidget* dialog, const QString& buttonName, QString* why = nullptr);
     // Whether any driver still waits for a window; windows it waits for are its to handle.
     static bool anyWaiting();

@@ -1,6 +1,5 @@
-// The simulated controller: scripts of requests and answers against the shipped scenarios, and
-// the server process around it: its line framing, what it refuses at start, and how it treats
-// clients that close early, never read, idle or come one too many.
+// The simulated controller's scripts on the shipped scenarios, and its server: framing, refusals at
+// start, and clients that close early, never read, idle or come one too many.
 #include "SimServer.h"
 #include "kit/ChildProcess.h"
 #include "kit/TestMain.h"
@@ -173,11 +172,10 @@ private slots:
             "set config active_config nowhere -> err 3 \"No such configuration\""};
     }
 
-    // Script steps, several to a line split by " | ": "#name" starts a controller from a fresh
-    // copy of a shipped scenario (it keeps its state beside the file), "#" restarts it from the
-    // same file, "{...}" starts one from scenario JSON, "@N" sets the clock to N ms, and
+    // Steps split by " | ": "#name" starts a controller on a fresh copy of a shipped scenario, "#"
+    // restarts it from the same file, "{...}" starts one from JSON, "@N" sets the clock to N ms,
     // "request -> answer" sends "morvek2 request" ("~request" as it is) and expects the answer as
-    // SimServer::shortAnswer() writes it. The exchange is compared at once, naming each request.
+    // SimServer::shortAnswer() writes it.
     void scripts()
     {
         QFETCH(QStringList, script);
@@ -234,9 +232,8 @@ private slots:
                           {"a b", "morvek2 ok", "", "abcdef", max, "!", "next", "!", "after"}));
     }
 
-    // Each refusal ends the server before it listens, with exit code 2 and a message that names
-    // the file, the key and the reason. "beside" is what lies next to the scenario's state; no
-    // JSON runs the bundled "default", whose state lies in the user's state folder.
+    // Refused before listening: exit code 2, naming file, key and reason. "beside" lies at the
+    // state's place; no JSON runs the bundled "default", with its state in the user's folder.
     void refusedAtStart_data()
     {
         QTest::addColumn<QByteArray>("json");
@@ -296,9 +293,7 @@ private slots:
         QCOMPARE(code, 2);
     }
 
-    // A client sends its bytes and then closes its side, or sends none and waits; it must receive
-    // exactly the expected text before the server closes, the server must not grow, and it still
-    // ends normally.
+    // A client gets exactly the expected text; the server must not grow, and ends normally.
     void exchanges_data()
     {
         QTest::addColumn<QStringList>("options");

@@ -1,7 +1,5 @@
-// The host stand-in: its command channel (parsing over a scripted transport, and the TCP
-// transport against a line server that runs in its own thread, since the transport blocks while
-// it waits), the demo frontend loading the module with the simulated controller, and the message
-// bus with receivers that change the subscriptions while they are being called.
+// The host stand-in: the channel over a scripted transport and over TCP (the line server has its
+// own thread, since the transport blocks), the demo frontend, and the message bus.
 #include "history/HistoryWindow.h"
 #include "host/ControllerIOManager.h"
 #include "host/DemoOptions.h"
@@ -111,9 +109,8 @@ void answerLines(QTcpSocket* socket, const QByteArray& request)
 }
 
 // Reads of "pN" get "vN"; writes of "wN" are accepted for even N only. Now and then the answer
-// comes twice or behind an unrelated line, or a copy of a read's answer or an unrelated line is
-// held back and sent on its own just before the next answer, after the next request went out.
-// (A late copy of "ok" is beyond what any check without request tags can see.)
+// comes twice or behind an unrelated line, or a read's answer or an unrelated line arrives late,
+// just before the next answer (a late "ok" is beyond any check without request tags).
 void answerCarelessly(QTcpSocket* socket, const QByteArray& request)
 {
     const QByteArray held = socket->property("late").toByteArray();
@@ -250,9 +247,8 @@ private slots:
         const quint16 port = server->port();
         TcpTransport transport(QStringLiteral("127.0.0.1"), port);
 
-        // A broken answer costs the connection and the next exchange connects anew; so does a
-        // connection the server closed while idle, and a line nobody asked for. A controller
-        // that stays silent is not asked again before the retry time is over.
+        // A broken answer, a close while idle or a line nobody asked for costs the connection; a
+        // silent controller is not asked again before the retry time.
         QByteArrayList got;
         const QByteArrayList requests = {"first", "crlf", "long",   "again",       "two",   "again",
                                          "bye",   "wait", "hello",  "hangup",      "back",  "stray",
