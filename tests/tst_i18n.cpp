@@ -165,9 +165,10 @@ private slots:
         };
         ModalDriver driver;
         driver.on(dialog, [&](QWidget* w) {
-            // The catalogue reaches the module's windows.
+            // The catalogue reaches the module, and keeps the type name that is compared.
             if (w->objectName() == "roomCalibration" && german)
-                QCOMPARE(w->windowTitle(), QString("Raumkalibrierung"));
+                QCOMPARE(w->windowTitle() + ' ' + RoomCalibrationDialog::tr("mid_camera"),
+                         QString("Raumkalibrierung mid_camera"));
             if (auto* progress = qobject_cast<CalibrationProgressDlg*>(w)) {
                 progress->update_cal_status();
                 progress->show_warning();
