@@ -10,6 +10,7 @@
 #include <QDir>
 #include <cstdio>
 #include <iostream>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -81,37 +82,39 @@ bool HistoryCommandLine::parse(const QStringList& arguments, QString* error)
     const QCommandLineOption dryRun(
         QStringLiteral("dry-run"),
         QStringLiteral("With --restore: print the commands, send nothing."));
-    const QCommandLineOption outlierFactor(
-        QStringLiteral("outlier-factor"),
-        QStringLiteral("Outlier: residual above X × the median of the "
-                       "other cameras (default 2)."),
-        QStringLiteral("X"));
-    const QCommandLineOption outlierMin(
-        QStringLiteral("outlier-min-cameras"),
-        QStringLiteral("Outlier rule only with at least N cameras (default "
-                       "3)."),
-        QStringLiteral("N"));
-    const QCommandLineOption minUsed(QStringLiteral("min-used"),
-                                     QStringLiteral("Outlier: used share below X (default 0.5)."),
-                                     QStringLiteral("X"));
-    const QCommandLineOption driftFactor(
-        QStringLiteral("drift-factor"),
-        QStringLiteral("Drift: residual above X × its own median (default "
-                       "1.5)."),
-        QStringLiteral("X"));
-    const QCommandLineOption driftWindow(
-        QStringLiteral("drift-window"),
-        QStringLiteral("Drift: median over the last N calibrations (default "
-                       "5)."),
-        QStringLiteral("N"));
-    const QCommandLineOption driftMin(
-        QStringLiteral("drift-min-history"),
-        QStringLiteral("Drift: only with at least N earlier calibrations "
-                       "(default 3)."),
-        QStringLiteral("N"));
-    parser.addOptions({summary, json, csv, check, verify, restore, controller, yes, dryRun,
-                       language, outlierFactor, outlierMin, minUsed, driftFactor, driftWindow,
-                       driftMin});
+    // The rules' thresholds, one option each; the help names the default that HealthSettings has.
+    struct Threshold
+    {
+        const char* name;
+        const char* valueName;
+        const char* help;
+        double minimum;
+        double* real; // the one of these two that is set
+        int* whole;
+    };
+    HealthSettings& s = m_settings;
+    const Threshold thresholds[] = {
+        {"outlier-factor", "X", "Outlier: residual above X × the median of the other cameras", 0,
+         &s.outlierFactor, nullptr},
+        {"outlier-min-cameras", "N", "Outlier rule only with at least N cameras", 2, nullptr,
+         &s.outlierMinCameras},
+        {"min-used", "X", "Outlier: used share below X", 0, &s.minUsed, nullptr},
+        {"drift-factor", "X", "Drift: residual above X × its own median", 0, &s.driftFactor,
+         nullptr},
+        {"drift-window", "N", "Drift: median over the last N calibrations", 1, nullptr,
+         &s.driftWindow},
+        {"drift-min-history", "N", "Drift: only with at least N earlier calibrations", 1, nullptr,
+         &s.driftMinHistory}};
+    QList<QCommandLineOption> options = {summary, json,       csv, check,  verify,
+                                         restore, controller, yes, dryRun, language};
+    const int firstThreshold = options.size();
+    for (const Threshold& t : thresholds)
+        options.append({QString::fromLatin1(t.name),
+                        QStringLiteral("%1 (default %2).")
+                            .arg(QString::fromUtf8(t.help))
+                            .arg(t.real ? *t.real : double(*t.whole)),
+                        QString::fromLatin1(t.valueName)});
+    parser.addOptions(options);
     parser.process(arguments); // --help, --version and unknown options end the program here
 
     const QStringList files = parser.positionalArguments();
@@ -143,12 +146,13 @@ bool HistoryCommandLine::parse(const QStringList& arguments, QString* error)
         *value = static_cast<std::remove_pointer_t<decltype(value)>>(parsed);
         return true;
     };
-    if (!number(outlierFactor, &m_settings.outlierFactor, 0.0) ||
-        !number(outlierMin, &m_settings.outlierMinCameras, 2) ||
-        !number(minUsed, &m_settings.minUsed, 0.0) ||
-        !number(driftFactor, &m_settings.driftFactor, 0.0) ||
-        !number(driftWindow, &m_settings.driftWindow, 1) ||
-        !number(driftMin, &m_settings.driftMinHistory, 1) || !number(restore, &m_restore, 1))
+    for (int i = 0; i < int(std::size(thresholds)); ++i) {
+        const Threshold& t = thresholds[i];
+        const QCommandLineOption& option = options.at(firstThreshold + i);
+        if (!(t.real ? number(option, t.real, t.minimum) : number(option, t.whole, int(t.minimum))))
+            return false;
+    }
+    if (!number(restore, &m_restore, 1))
         return false;
 
     int modes = 0;
